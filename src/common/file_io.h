@@ -1,0 +1,45 @@
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "result.h"
+
+namespace tarvik {
+
+// Reads a whole file into memory. Refuses files above maxBytes so a hostile path (a device,
+// a huge file) cannot make us allocate without bound. Fails with Io when the file cannot be read.
+Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path,
+                                                std::uintmax_t maxBytes = std::uintmax_t{1} << 31);
+
+// Writes beside the target first and renames over it only after a complete, flushed write, so a
+// failure (full disk, no permission) never leaves the old file destroyed or a half-written one.
+class AtomicFileWriter {
+public:
+    explicit AtomicFileWriter(std::filesystem::path target);
+    ~AtomicFileWriter();
+    AtomicFileWriter(const AtomicFileWriter&) = delete;
+    AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
+
+    // False when the temporary file could not be created; write() then fails too.
+    bool isOpen() const { return m_stream.is_open(); }
+    void write(std::span<const std::uint8_t> bytes);
+    void write(const std::string& text);
+    // Closes, checks the stream and renames over the target. The temporary is removed on failure.
+    Status commit();
+
+private:
+    std::filesystem::path m_target;
+    std::filesystem::path m_temp;
+    std::ofstream m_stream;
+    bool m_committed = false;
+};
+
+// One-call form of AtomicFileWriter.
+Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+
+}  // namespace tarvik

@@ -1,0 +1,94 @@
+#pragma once
+
+// The one in-memory image every conversion passes through, and the codecs that fill and write it.
+// Field names are the program's own; language files, tests and the window refer to them.
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <vector>
+
+#include "result.h"
+
+namespace imaging {
+
+using tarvik::Error;
+using tarvik::ErrorCode;
+using tarvik::Result;
+using tarvik::Status;
+
+struct PixelRecord {
+    std::int32_t Color = 0;  // 0x00BBGGRR: red in the low byte
+    std::int32_t Alpha = 0;  // 0 transparent .. 255 opaque
+};
+
+struct ImageModel {
+    // Copy of the 54-byte bitmap header.
+    std::string BmpSignature = "  ";
+    std::int32_t BmpFileSize = 0;
+    std::int32_t BmpReserved = 0;
+    std::int32_t BmpDataOffset = 0;
+    std::int32_t BmpHeaderSize = 0;
+    std::int32_t Width = 0;
+    std::int32_t Height = 0;
+    std::int32_t BmpPlanes = 0;
+    std::int32_t BitDepth = 0;
+    std::int32_t BmpCompression = 0;
+    std::int32_t BmpImageSize = 0;
+    std::int32_t BmpXPelsPerMeter = 0;
+    std::int32_t BmpYPelsPerMeter = 0;
+    std::int32_t BmpColorsUsed = 0;
+    std::int32_t BmpColorsImportant = 0;
+
+    // Bottom row first after a bitmap load, top row first after an RL load; writers emit the last row first.
+    std::vector<PixelRecord> Pixels;
+    std::vector<std::int32_t> PaletteColors;  // 5-6-5 colour of each combination, in order first met
+    std::vector<std::int32_t> PaletteAlphas;  // its exact alpha
+    std::int32_t WindowsColorCount = 0;
+    std::int32_t CompressedColorCount = 0;
+    std::int32_t AlphaPixelCount = 0;
+    std::int32_t TransparentPixelCount = 0;
+
+    // Copy of the RL header.
+    std::string RlSignature = "  ";
+    std::int32_t RlAlphaFlag = 0;
+    std::int32_t RlWidth = 0;
+    std::int32_t RlHeight = 0;
+    std::int32_t RlPaletteCount = 0;
+    std::int32_t RlRowTableLength = 0;
+    std::int32_t RlKeyColor = 0;
+    std::vector<std::int32_t> RlPalette;     // 0x00BBGGRR per entry
+    std::vector<std::int32_t> RlAlphaTable;  // alpha 0..255 per entry
+};
+
+// An image can be written as RL only while CompressedColorCount is below this.
+inline constexpr std::int32_t CompressibleColorLimit = 254;
+
+void ResetImageModel(ImageModel& model);
+
+// The first two bytes of the file as characters ("BM", "RL", ...); a one-byte file gives that byte and
+// '\0'; an empty file gives "". Fails with Io when the file cannot be read.
+Result<std::string> ReadSignature(const std::filesystem::path& path);
+
+// Top five bits of red, six of green, five of blue: red in bits 15-11. Low bits are dropped, not rounded.
+std::uint16_t ToRgb565(std::int32_t color);
+
+// RL palette index (1-based) of the first palette entry with this 5-6-5 colour (and, when the alpha table
+// is written, this alpha); 0 for alpha 0 or no match.
+std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
+                              bool alphaTableFlag);
+
+// Pure codecs over bytes. Decoders fill the model and fail with a reason; encoders never touch files.
+Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model);
+Result<std::vector<std::uint8_t>> encodeBitmap(const ImageModel& model);
+Status decodeCompressed(std::span<const std::uint8_t> file, ImageModel& model);
+Result<std::vector<std::uint8_t>> encodeCompressed(const ImageModel& model);
+
+// File wrappers. Writers replace the target only after a complete write (temporary file + rename).
+Status LoadBitmapImage(const std::filesystem::path& path, ImageModel& model);
+Status SaveBitmapImage(const std::filesystem::path& path, const ImageModel& model);
+Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model);
+Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& model);
+
+}  // namespace imaging

@@ -1,0 +1,80 @@
+#include "file_io.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <unistd.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+fs::path makeTempDir() {
+    static int serial = 0;
+    auto dir = fs::temp_directory_path() /
+               ("tarvik_io_" + std::to_string(::getpid()) + "_" + std::to_string(serial++));
+    fs::create_directories(dir);
+    return dir;
+}
+
+std::string slurp(const fs::path& p) {
+    std::ifstream in(p, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+}
+
+}  // namespace
+
+TEST(AtomicFileWriter, ReplacesExistingFileAndLeavesNoTemporary) {
+    auto dir = makeTempDir();
+    auto target = dir / "a.bin";
+    std::ofstream(target) << "old content";
+    const std::uint8_t bytes[] = {1, 2, 3};
+    ASSERT_TRUE(tarvik::writeFileAtomically(target, bytes).ok());
+    EXPECT_EQ(slurp(target), std::string("\x01\x02\x03", 3));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, UncommittedWriteKeepsOldFile) {
+    auto dir = makeTempDir();
+    auto target = dir / "a.bin";
+    std::ofstream(target) << "old content";
+    {
+        tarvik::AtomicFileWriter writer(target);
+        writer.write(std::string("half"));
+    }
+    EXPECT_EQ(slurp(target), "old content");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, MissingFolderFailsWithIo) {
+    auto dir = makeTempDir();
+    const std::uint8_t bytes[] = {1};
+    auto status = tarvik::writeFileAtomically(dir / "no" / "such" / "x.bin", bytes);
+    ASSERT_FALSE(status.ok());
+    EXPECT_EQ(status.error().code, tarvik::ErrorCode::Io);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, TargetThatIsAFolderIsNotReplaced) {
+    auto dir = makeTempDir();
+    fs::create_directories(dir / "x.bmp" / "inner");
+    const std::uint8_t bytes[] = {1};
+    EXPECT_FALSE(tarvik::writeFileAtomically(dir / "x.bmp", bytes).ok());
+    EXPECT_TRUE(fs::is_directory(dir / "x.bmp" / "inner"));
+    fs::remove_all(dir);
+}
+
+TEST(ReadWholeFile, ReadsBytesAndRefusesFoldersAndMissingFiles) {
+    auto dir = makeTempDir();
+    std::ofstream(dir / "f", std::ios::binary) << std::string("ab\0c", 4);
+    auto bytes = tarvik::readWholeFile(dir / "f");
+    ASSERT_TRUE(bytes.ok());
+    EXPECT_EQ(bytes->size(), 4u);
+    EXPECT_FALSE(tarvik::readWholeFile(dir).ok());
+    EXPECT_FALSE(tarvik::readWholeFile(dir / "missing").ok());
+    EXPECT_EQ(tarvik::readWholeFile(dir / "f", 3).error().code, tarvik::ErrorCode::TooLarge);
+    fs::remove_all(dir);
+}
