@@ -1,0 +1,429 @@
+#include "batch_run.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+#include <optional>
+#include <span>
+#include <system_error>
+#include <thread>
+#include <unordered_map>
+
+#include "file_io.h"
+#include "file_search.h"
+#include "image_model.h"
+#include "mirror.h"
+
+namespace batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The codecs' own limits refuse far smaller images; this only keeps a hostile file from being read whole.
+constexpr std::uintmax_t MaxEntryBytes = std::uintmax_t{1} << 31;
+constexpr unsigned MaxJobs = 64;
+constexpr std::size_t NoEntry = static_cast<std::size_t>(-1);
+
+// What one worker keeps from file to file: its own image, and a buffer whose capacity is reused.
+struct WorkerState {
+    imaging::ImageModel model;
+    std::vector<std::uint8_t> bytes;
+};
+
+EntryResult& settle(EntryResult& result, Outcome outcome, Reason reason, std::string detail = {}) {
+    result.outcome = outcome;
+    result.reason = reason;
+    result.detail = std::move(detail);
+    return result;
+}
+
+std::string describe(const tarvik::Error& error) {
+    std::string text = tarvik::errorCodeName(error.code);
+    if (!error.detail.empty()) {
+        text += ": " + error.detail;
+    }
+    return text;
+}
+
+// Reads the rest of an open file after the two signature bytes already in `bytes`. Files that change size
+// while being read are taken as they come; the size only sizes the first read.
+tarvik::Status readRest(std::ifstream& in, std::vector<std::uint8_t>& bytes, std::uintmax_t sizeHint) {
+    constexpr std::size_t ChunkBytes = 1 << 16;
+    if (sizeHint > MaxEntryBytes) {
+        return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
+    }
+    for (;;) {
+        std::size_t old = bytes.size();
+        if (old > MaxEntryBytes) {
+            return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
+        }
+        // One byte beyond the expected size, so a file read whole needs no second call to see its end.
+        std::size_t want = sizeHint >= old ? static_cast<std::size_t>(sizeHint) - old + 1 : ChunkBytes;
+        bytes.resize(old + want);
+        in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(want));
+        std::size_t got = static_cast<std::size_t>(in.gcount());
+        bytes.resize(old + got);
+        if (in.bad()) {
+            return tarvik::makeError(tarvik::ErrorCode::Io, "read error");
+        }
+        if (got < want) {
+            return {};
+        }
+    }
+}
+
+bool sameFile(const std::string& a, const std::string& b) {
+    std::error_code ec;
+    return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
+}
+
+EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state) {
+    EntryResult result;
+    result.index = index;
+    result.entry = plan.entries[index];
+    std::optional<std::string> target = targetPath(result.entry, plan.sourceFolder, plan.backupFolder);
+    if (target) {
+        result.target = *target;
+    }
+    const std::string& entry = result.entry;
+
+    if (!PathExists(entry)) {
+        return settle(result, Outcome::Skipped, Reason::Vanished);
+    }
+    if (!target) {
+        return settle(result, Outcome::Failed, Reason::NotBelowSource, "not below " + plan.sourceFolder);
+    }
+    imaging::ResetImageModel(state.model);
+
+    std::error_code ec;
+    fs::file_status status = fs::status(fs::path(entry), ec);
+    if (ec || !fs::is_regular_file(status)) {
+        return settle(result, Outcome::Failed, Reason::ReadFailed, "not a regular file");
+    }
+    std::uintmax_t size = fs::file_size(fs::path(entry), ec);
+    if (ec) {
+        size = 0;
+    }
+    std::ifstream in(fs::path(entry), std::ios::binary);
+    if (!in) {
+        return settle(result, Outcome::Failed, Reason::ReadFailed, "cannot open for reading");
+    }
+    state.bytes.resize(2);
+    in.read(reinterpret_cast<char*>(state.bytes.data()), 2);
+    if (in.bad()) {
+        return settle(result, Outcome::Failed, Reason::ReadFailed, "read error");
+    }
+    state.bytes.resize(static_cast<std::size_t>(in.gcount()));
+    std::string_view signature(reinterpret_cast<const char*>(state.bytes.data()), state.bytes.size());
+
+    const bool compress = plan.direction == Direction::Compress;
+    const bool convertible = signature == (compress ? "BM" : "RL");
+    const bool alreadyTarget = signature == (compress ? "RL" : "BM");
+    if (!convertible && !alreadyTarget) {
+        return settle(result, Outcome::Skipped, Reason::UnknownType);
+    }
+
+    if (alreadyTarget) {
+        if (!plan.copyOthers) {
+            return settle(result, Outcome::Skipped, Reason::CopyOff);
+        }
+        if (plan.dryRun) {
+            return settle(result, Outcome::Copied, Reason::None);
+        }
+        if (tarvik::Status read = readRest(in, state.bytes, size); !read) {
+            return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
+        }
+        // Copying a file onto itself (source = backup) would only risk it.
+        if (sameFile(entry, *target)) {
+            return settle(result, Outcome::Copied, Reason::None);
+        }
+        if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
+            return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
+        }
+        if (tarvik::Status written = tarvik::writeFileAtomically(*target, state.bytes); !written) {
+            return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
+        }
+        return settle(result, Outcome::Copied, Reason::None);
+    }
+
+    if (tarvik::Status read = readRest(in, state.bytes, size); !read) {
+        if (read.error().code == tarvik::ErrorCode::TooLarge) {
+            return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(read.error()));
+        }
+        return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
+    }
+    in.close();
+    std::span<const std::uint8_t> file(state.bytes);
+    tarvik::Status loaded =
+        compress ? imaging::decodeBitmap(file, state.model) : imaging::decodeCompressed(file, state.model);
+    if (!loaded) {
+        return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(loaded.error()));
+    }
+    if (compress && state.model.CompressedColorCount >= imaging::CompressibleColorLimit) {
+        return settle(result, Outcome::Skipped, Reason::TooManyColours,
+                      std::to_string(state.model.CompressedColorCount) + " combinations");
+    }
+    // Encoding before any folder is made: an image the writer refuses leaves no empty folder behind.
+    tarvik::Result<std::vector<std::uint8_t>> encoded =
+        compress ? imaging::encodeCompressed(state.model) : imaging::encodeBitmap(state.model);
+    if (!encoded) {
+        return settle(result, Outcome::Skipped, Reason::WriterRefused, describe(encoded.error()));
+    }
+    if (plan.dryRun) {
+        return settle(result, Outcome::Converted, Reason::None);
+    }
+    if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
+        return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
+    }
+    if (tarvik::Status written = tarvik::writeFileAtomically(*target, *encoded); !written) {
+        return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
+    }
+    return settle(result, Outcome::Converted, Reason::None);
+}
+
+// A worker thread must never let an exception escape: it would end the program.
+EntryResult processEntrySafely(const Plan& plan, std::size_t index, WorkerState& state) {
+    try {
+        return processEntry(plan, index, state);
+    } catch (const std::exception& e) {
+        EntryResult result;
+        result.index = index;
+        result.entry = plan.entries[index];
+        return settle(result, Outcome::Failed, Reason::ReadFailed,
+                      std::string("unexpected error: ") + e.what());
+    }
+}
+
+unsigned workerCount(unsigned requested, std::size_t entries) {
+    unsigned jobs = requested;
+    if (jobs == 0) {
+        jobs = std::max(1u, std::thread::hardware_concurrency());
+    }
+    jobs = std::min(jobs, MaxJobs);
+    return static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(entries, 1)));
+}
+
+// For each entry, the earlier entries it must wait for: those whose entry or target path is its own entry
+// or target path. Only the latest earlier toucher of each path is needed, as those are ordered themselves.
+std::vector<std::array<std::size_t, 2>> orderingConstraints(const Plan& plan) {
+    std::error_code ec;
+    fs::path base = fs::current_path(ec);
+    auto key = [&](const std::string& text) {
+        fs::path p(text);
+        if (!p.is_absolute()) {
+            p = base / p;
+        }
+        return p.lexically_normal().string();
+    };
+    std::vector<std::array<std::size_t, 2>> waits(plan.entries.size(), {NoEntry, NoEntry});
+    std::unordered_map<std::string, std::size_t> lastToucher;
+    lastToucher.reserve(plan.entries.size() * 2);
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        std::optional<std::string> target = targetPath(plan.entries[i], plan.sourceFolder, plan.backupFolder);
+        std::string keys[2] = {key(plan.entries[i]), target ? key(*target) : std::string()};
+        for (int k = 0; k < 2; ++k) {
+            if (keys[k].empty()) {
+                continue;
+            }
+            auto [it, inserted] = lastToucher.try_emplace(keys[k], i);
+            if (!inserted && it->second != i) {
+                waits[i][k] = it->second;
+                it->second = i;
+            }
+        }
+    }
+    return waits;
+}
+
+class SummaryKeeper {
+public:
+    SummaryKeeper(RunObserver& observer, std::size_t count) : m_observer(observer) {
+        m_summary.count = count;
+    }
+
+    void report(const EntryResult& result) {
+        switch (result.outcome) {
+            case Outcome::Converted:
+                ++m_summary.converted;
+                break;
+            case Outcome::Copied:
+                ++m_summary.copied;
+                break;
+            case Outcome::Skipped:
+                ++m_summary.skipped;
+                break;
+            case Outcome::Failed:
+                ++m_summary.failed;
+                break;
+        }
+        ++m_summary.byReason[static_cast<std::size_t>(result.reason)];
+        ++m_summary.processed;
+        m_observer.onEntry(result, Progress{result.index + 1, m_summary.count});
+    }
+
+    Summary finish() {
+        m_summary.cancelled = m_summary.processed < m_summary.count;
+        return m_summary;
+    }
+
+private:
+    RunObserver& m_observer;
+    Summary m_summary;
+};
+
+Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, const std::atomic<bool>& cancel) {
+    WorkerState state;
+    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
+        if (cancel.load()) {
+            break;
+        }
+        keeper.report(processEntrySafely(plan, i, state));
+    }
+    return keeper.finish();
+}
+
+Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
+                     const std::atomic<bool>& cancel) {
+    const std::size_t count = plan.entries.size();
+    const std::vector<std::array<std::size_t, 2>> waits = orderingConstraints(plan);
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::optional<EntryResult>> finished(count);
+    std::vector<char> done(count, 0);
+    std::size_t nextClaim = 0;
+    unsigned running = 0;
+
+    auto work = [&] {
+        WorkerState state;
+        for (;;) {
+            if (cancel.load()) {
+                break;
+            }
+            std::size_t index;
+            {
+                std::unique_lock lock(mutex);
+                if (nextClaim >= count) {
+                    break;
+                }
+                index = nextClaim++;
+                // Earlier entries are all claimed already and always finish, so this cannot deadlock.
+                changed.wait(lock, [&] {
+                    return std::all_of(waits[index].begin(), waits[index].end(),
+                                       [&](std::size_t w) { return w == NoEntry || done[w]; });
+                });
+            }
+            EntryResult result = processEntrySafely(plan, index, state);
+            {
+                std::lock_guard lock(mutex);
+                finished[index] = std::move(result);
+                done[index] = 1;
+            }
+            changed.notify_all();
+        }
+        {
+            std::lock_guard lock(mutex);
+            --running;
+        }
+        changed.notify_all();
+    };
+
+    std::vector<std::thread> threads;
+    threads.reserve(jobs);
+    for (unsigned j = 0; j < jobs; ++j) {
+        {
+            std::lock_guard lock(mutex);
+            ++running;
+        }
+        try {
+            threads.emplace_back(work);
+        } catch (const std::system_error&) {
+            std::lock_guard lock(mutex);
+            --running;
+            break;
+        }
+    }
+    if (threads.empty()) {
+        return runOnCallingThread(plan, keeper, cancel);
+    }
+
+    // Claimed entries form a prefix of the list and all finish, so reporting in order stops at the first
+    // entry that is neither finished nor going to be.
+    std::size_t nextReport = 0;
+    for (;;) {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [&] { return (nextReport < count && finished[nextReport]) || running == 0; });
+        if (nextReport < count && finished[nextReport]) {
+            EntryResult result = std::move(*finished[nextReport]);
+            finished[nextReport].reset();
+            lock.unlock();
+            keeper.report(result);
+            ++nextReport;
+            continue;
+        }
+        break;
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    return keeper.finish();
+}
+
+}  // namespace
+
+Summary run(const Plan& plan, RunObserver& observer, const std::atomic<bool>& CancelRequested) {
+    SummaryKeeper keeper(observer, plan.entries.size());
+    unsigned jobs = workerCount(plan.jobs, plan.entries.size());
+    if (jobs <= 1) {
+        return runOnCallingThread(plan, keeper, CancelRequested);
+    }
+    return runOnWorkers(plan, jobs, keeper, CancelRequested);
+}
+
+std::string_view outcomeText(Outcome outcome) {
+    switch (outcome) {
+        case Outcome::Converted:
+            return "converted";
+        case Outcome::Copied:
+            return "copied";
+        case Outcome::Skipped:
+            return "skipped";
+        case Outcome::Failed:
+            return "failed";
+    }
+    return "?";
+}
+
+std::string_view reasonText(Reason reason) {
+    switch (reason) {
+        case Reason::None:
+            return "";
+        case Reason::Vanished:
+            return "vanished";
+        case Reason::UnknownType:
+            return "unknown type";
+        case Reason::LoadFailed:
+            return "load failed";
+        case Reason::TooManyColours:
+            return "too many colours";
+        case Reason::WriterRefused:
+            return "refused by the writer";
+        case Reason::CopyOff:
+            return "not copied";
+        case Reason::ReadFailed:
+            return "cannot read";
+        case Reason::FolderFailed:
+            return "cannot create folder";
+        case Reason::WriteFailed:
+            return "cannot write";
+        case Reason::NotBelowSource:
+            return "not below the source folder";
+    }
+    return "?";
+}
+
+}  // namespace batch

@@ -1,0 +1,106 @@
+#pragma once
+
+// A batch run: every entry of a list converted in one direction into a backup folder that mirrors the
+// source folder, optionally copying there the files already in the target format.
+//
+// Use from a progress window (the run blocks, so give it a thread of its own):
+//
+//     batch::Plan plan;                          // list entries in order, the two folder box texts, copy box
+//     std::atomic<bool> CancelRequested{false};  // owned by the window, cleared before the run starts
+//     // on a worker thread (QThread::create, std::jthread, ...):
+//     batch::Summary summary = batch::run(plan, observer, CancelRequested);
+//     // "Annuler", on the window's own thread:
+//     CancelRequested = true;
+//
+// observer.onEntry() is called on the thread that called run(), once per entry, in list order, after the
+// entry is finished (written, copied or skipped). A window forwards it to its own thread (a queued signal
+// or QMetaObject::invokeMethod) and there sets the bar's Value to progress.position and its Max to
+// progress.count, and the label to progressLabelText("Message_7" text, result.index, progress.count).
+// The flag is read once before each entry is started; after it is set no new entry starts, the entries
+// under way finish and are reported, and run() returns with summary.cancelled set. What was written stays.
+//
+// Every byte written is the same whatever plan.jobs is: each worker has its own ImageModel, outcomes are
+// reported in list order, and an entry whose path is another entry's target (source = backup, a backup
+// folder inside the source) waits for that entry, so it sees the file as a one-thread run would.
+
+#include <array>
+#include <atomic>
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace batch {
+
+enum class Direction {
+    Compress,    // "BM" files to RL; "RL" files copied when copyOthers is set
+    Decompress,  // "RL" files to bitmaps; "BM" files copied when copyOthers is set
+};
+
+struct Plan {
+    Direction direction = Direction::Compress;
+    std::vector<std::string> entries;  // full paths, in list order; marks play no part
+    std::string sourceFolder;          // text of the source folder box (see sourceFolderText)
+    std::string backupFolder;          // text of the backup folder box, as given
+    bool copyOthers = false;           // the copy box
+    unsigned jobs = 1;                 // worker threads; 0 takes one per core
+    bool dryRun = false;               // decide every outcome but create and write nothing
+};
+
+enum class Outcome { Converted, Copied, Skipped, Failed };
+
+// Skips come from the files themselves and are normal; failures are the run's own trouble.
+enum class Reason {
+    None,            // converted or copied
+    Vanished,        // skipped: the entry no longer exists
+    UnknownType,     // skipped: signature neither "BM" nor "RL" (an empty file included)
+    LoadFailed,      // skipped: the reader refused the file (truncated, corrupt, unsupported, too large)
+    TooManyColours,  // skipped: 254 or more colour/alpha combinations
+    WriterRefused,   // skipped: the writer refused the image itself (an RL row needing over 255 code bytes)
+    CopyOff,         // skipped: already in the target format and the copy option is off
+    ReadFailed,      // failed: the entry exists but cannot be read
+    FolderFailed,    // failed: a mirror folder cannot be created
+    WriteFailed,     // failed: the target cannot be written
+    NotBelowSource,  // failed: the entry does not lie below the source folder
+};
+inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::NotBelowSource) + 1;
+
+struct EntryResult {
+    std::size_t index = 0;  // position in the list, from 0
+    std::string entry;
+    std::string target;  // empty when the entry does not lie below the source folder
+    Outcome outcome = Outcome::Skipped;
+    Reason reason = Reason::None;
+    std::string detail;  // why, for failures and for refusals of the reader or writer
+};
+
+struct Progress {
+    std::size_t position = 0;  // entries finished, index + 1: the bar's Value
+    std::size_t count = 0;     // entries in the list: the bar's Max
+};
+
+class RunObserver {
+public:
+    virtual ~RunObserver() = default;
+    virtual void onEntry(const EntryResult& result, Progress progress) = 0;
+};
+
+struct Summary {
+    std::size_t count = 0;      // entries in the list
+    std::size_t processed = 0;  // entries finished and reported
+    std::size_t converted = 0;
+    std::size_t copied = 0;
+    std::size_t skipped = 0;
+    std::size_t failed = 0;
+    std::array<std::size_t, ReasonCount> byReason{};
+    bool cancelled = false;  // stopped by the flag before the end of the list
+};
+
+// Runs the plan to its end or to a cancel. Never throws; a failing entry is reported and the run goes on.
+Summary run(const Plan& plan, RunObserver& observer, const std::atomic<bool>& CancelRequested);
+
+// Short English texts for reports ("converted", "too many colours", ...).
+std::string_view outcomeText(Outcome outcome);
+std::string_view reasonText(Reason reason);
+
+}  // namespace batch

@@ -1,0 +1,145 @@
+#include "file_search.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace batch {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+char asciiLower(char c) {
+    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
+}
+unsigned char asciiUpper(char c) {
+    return static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
+}
+
+std::string lowered(std::string_view text) {
+    std::string out(text);
+    std::transform(out.begin(), out.end(), out.begin(), asciiLower);
+    return out;
+}
+
+// Upper-case folding, not lower-case: "_" sorts after letters on NTFS, and the lists must come out in the
+// order the window's users know. Names equal without case are kept in a fixed order by their bytes.
+bool nameBefore(const std::string& a, const std::string& b) {
+    std::size_t common = std::min(a.size(), b.size());
+    for (std::size_t i = 0; i < common; ++i) {
+        unsigned char ua = asciiUpper(a[i]);
+        unsigned char ub = asciiUpper(b[i]);
+        if (ua != ub) {
+            return ua < ub;
+        }
+    }
+    if (a.size() != b.size()) {
+        return a.size() < b.size();
+    }
+    return a < b;
+}
+
+bool matchesLoweredPattern(std::string_view name, std::string_view pattern,
+                           const std::string& loweredPattern) {
+    if (pattern.empty()) {
+        return false;
+    }
+    if (pattern == "*.*") {
+        return true;
+    }
+    return loweredPattern.find(lowered(FileExtension(name))) != std::string::npos;
+}
+
+struct FolderItem {
+    std::string name;
+    bool isFolder = false;
+};
+
+// Lists one folder's files and real subfolders. Links to folders are dropped (never followed), as are
+// broken links and anything that is neither a file nor a folder.
+std::vector<FolderItem> readFolder(const std::string& folder) {
+    std::vector<FolderItem> items;
+    std::error_code ec;
+    fs::directory_iterator it(fs::path(folder), ec);
+    if (ec) {
+        return items;
+    }
+    for (; it != fs::directory_iterator(); it.increment(ec)) {
+        if (ec) {
+            break;
+        }
+        std::error_code typeError;
+        fs::file_status linkStatus = it->symlink_status(typeError);
+        if (typeError) {
+            continue;
+        }
+        bool isFolder = false;
+        if (fs::is_symlink(linkStatus)) {
+            fs::file_status target = it->status(typeError);
+            if (typeError || !fs::is_regular_file(target)) {
+                continue;
+            }
+        } else if (fs::is_directory(linkStatus)) {
+            isFolder = true;
+        } else if (!fs::is_regular_file(linkStatus)) {
+            continue;
+        }
+        items.push_back({it->path().filename().string(), isFolder});
+    }
+    std::sort(items.begin(), items.end(),
+              [](const FolderItem& a, const FolderItem& b) { return nameBefore(a.name, b.name); });
+    return items;
+}
+
+void search(std::vector<std::string>& list, std::string folder, std::string_view pattern,
+            const std::string& loweredPattern, bool includeSubfolders) {
+    if (folder.empty() || !isPathSeparator(folder.back())) {
+        folder += pathSeparator();
+    }
+    for (const FolderItem& item : readFolder(folder)) {
+        if (item.isFolder) {
+            if (includeSubfolders) {
+                search(list, folder + item.name, pattern, loweredPattern, true);
+            }
+        } else if (matchesLoweredPattern(item.name, pattern, loweredPattern)) {
+            list.push_back(folder + item.name);
+        }
+    }
+}
+
+}  // namespace
+
+char pathSeparator() {
+    return static_cast<char>(fs::path::preferred_separator);
+}
+
+bool isPathSeparator(char c) {
+    return c == '/' || c == pathSeparator();
+}
+
+std::string FileExtension(std::string_view name) {
+    std::size_t dot = name.rfind('.');
+    return std::string(dot == std::string_view::npos ? name : name.substr(dot));
+}
+
+bool matchesPattern(std::string_view name, std::string_view pattern) {
+    return matchesLoweredPattern(name, pattern, lowered(pattern));
+}
+
+std::vector<std::string> FindFiles(const std::string& folder, std::string_view pattern,
+                                   bool includeSubfolders) {
+    std::vector<std::string> list;
+    search(list, folder, pattern, lowered(pattern), includeSubfolders);
+    return list;
+}
+
+bool PathExists(const std::string& path) {
+    if (path.empty() || isPathSeparator(path.back())) {
+        return false;
+    }
+    std::error_code ec;
+    return fs::exists(fs::status(fs::path(path), ec));
+}
+
+}  // namespace batch

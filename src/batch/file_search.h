@@ -1,0 +1,40 @@
+#pragma once
+
+// Listing the files of a folder tree, and the two small file tests the batch tabs rely on.
+// Paths are texts: a list entry is the folder text, one separator and the file name as the file system
+// reports it, so the target path rule can cut the source folder text off its front.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace batch {
+
+// The separator used when composing paths ('/' here, '\\' on Windows).
+char pathSeparator();
+
+// True for '/' and for the platform's own separator.
+bool isPathSeparator(char c);
+
+// From the last "." of the name to its end, dot included (".bmp"); the whole name when it holds no dot.
+std::string FileExtension(std::string_view name);
+
+// The pattern test of the folder search: an empty pattern matches nothing, "*.*" everything; otherwise the
+// name's extension, lower-cased, must occur anywhere inside the lower-cased pattern. With "*.bmp" that lists
+// a.BMP, a.b, a.bm, "a." and a file named "bmp", but not a.bmpx, a.mp or a.p.
+bool matchesPattern(std::string_view name, std::string_view pattern);
+
+// Every matching file below the folder, depth first: a subfolder's files come at the point where the
+// subfolder is met. Within a folder, entries come in name order without regard to case (upper-case
+// folding, the order NTFS keeps its folders in). Hidden files are listed; links to files are listed like
+// files; links to folders are not followed, so a link loop cannot hang the search; a folder that cannot be
+// read contributes nothing and the search goes on. Devices, pipes and sockets are never listed: opening a
+// pipe would block the run that reads the list.
+std::vector<std::string> FindFiles(const std::string& folder, std::string_view pattern,
+                                   bool includeSubfolders);
+
+// True when a file or folder exists at exactly that path. "" and any path ending with a separator give
+// false, as a drive or file-system root does.
+bool PathExists(const std::string& path);
+
+}  // namespace batch
