@@ -1,0 +1,243 @@
+// `tarvikbmp batch compress|decompress SOURCE BACKUP`: the batch tabs' run from a terminal.
+
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <csignal>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "batch_run.h"
+#include "commands.h"
+#include "file_search.h"
+#include "folder_tab.h"
+
+namespace cli {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr int ExitOk = 0;
+constexpr int ExitFailed = 1;
+constexpr int ExitUsage = 2;
+constexpr int ExitInterrupted = 130;
+
+std::atomic<bool> g_cancelRequested{false};
+
+// A first Ctrl-C lets the entries under way finish; a second one ends the program at once.
+void onInterrupt(int) {
+    g_cancelRequested.store(true);
+    std::signal(SIGINT, SIG_DFL);
+}
+
+struct BatchOptions {
+    std::string direction;
+    std::string source;
+    std::string backup;
+    bool subfolders = false;
+    bool copy = false;
+    unsigned jobs = 0;
+    bool dryRun = false;
+    bool quiet = false;
+};
+
+std::string reasonWithDetail(const batch::EntryResult& result) {
+    std::string text(batch::reasonText(result.reason));
+    if (!result.detail.empty()) {
+        text += ": " + result.detail;
+    }
+    return text;
+}
+
+class ConsoleObserver : public batch::RunObserver {
+public:
+    ConsoleObserver(bool dryRun, bool quiet, bool terminal)
+        : m_dryRun(dryRun), m_quiet(quiet), m_bar(terminal) {}
+
+    void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
+        if (result.outcome == batch::Outcome::Failed) {
+            clearBar();
+            std::fprintf(stderr, "tarvikbmp: %s: %s\n", result.entry.c_str(),
+                         reasonWithDetail(result).c_str());
+        }
+        if (m_dryRun) {
+            printDryRunLine(result);
+        } else if (!m_quiet && m_bar) {
+            drawBar(progress);
+        } else if (!m_quiet) {
+            printPlainLine(result, progress);
+        }
+    }
+
+    void finish() {
+        if (m_barShown) {
+            std::fputc('\n', stdout);
+            m_barShown = false;
+        }
+        std::fflush(stdout);
+    }
+
+private:
+    void printDryRunLine(const batch::EntryResult& result) {
+        switch (result.outcome) {
+            case batch::Outcome::Converted:
+                std::printf("would convert %s -> %s\n", result.entry.c_str(), result.target.c_str());
+                break;
+            case batch::Outcome::Copied:
+                std::printf("would copy    %s -> %s\n", result.entry.c_str(), result.target.c_str());
+                break;
+            case batch::Outcome::Skipped:
+                std::printf("would skip    %s (%s)\n", result.entry.c_str(),
+                            reasonWithDetail(result).c_str());
+                break;
+            case batch::Outcome::Failed:
+                std::printf("would fail    %s (%s)\n", result.entry.c_str(),
+                            reasonWithDetail(result).c_str());
+                break;
+        }
+    }
+
+    void printPlainLine(const batch::EntryResult& result, batch::Progress progress) {
+        if (result.outcome == batch::Outcome::Failed) {
+            return;  // already on stderr
+        }
+        std::printf("[%zu/%zu] %s %s", progress.position, progress.count,
+                    std::string(batch::outcomeText(result.outcome)).c_str(), result.entry.c_str());
+        if (result.outcome == batch::Outcome::Skipped) {
+            std::printf(" (%s)\n", reasonWithDetail(result).c_str());
+        } else {
+            std::printf(" -> %s\n", result.target.c_str());
+        }
+    }
+
+    // Redrawn at most ten times a second: a terminal cannot keep up with thousands of lines a second.
+    void drawBar(batch::Progress progress) {
+        auto now = std::chrono::steady_clock::now();
+        if (m_barShown && progress.position != progress.count &&
+            now - m_lastDraw < std::chrono::milliseconds(100)) {
+            return;
+        }
+        m_lastDraw = now;
+        constexpr std::size_t Width = 40;
+        std::size_t filled = progress.count == 0 ? Width : progress.position * Width / progress.count;
+        std::string bar(filled, '#');
+        bar.append(Width - filled, '-');
+        std::printf("\r[%s] %zu/%zu", bar.c_str(), progress.position, progress.count);
+        std::fflush(stdout);
+        m_barShown = true;
+    }
+
+    void clearBar() {
+        if (m_barShown) {
+            std::fputc('\n', stdout);
+            std::fflush(stdout);
+            m_barShown = false;
+        }
+    }
+
+    bool m_dryRun;
+    bool m_quiet;
+    bool m_bar;
+    bool m_barShown = false;
+    std::chrono::steady_clock::time_point m_lastDraw{};
+};
+
+void printSummary(const batch::Summary& summary, bool dryRun) {
+    std::string skipped;
+    for (std::size_t r = 0; r < batch::ReasonCount; ++r) {
+        auto reason = static_cast<batch::Reason>(r);
+        bool isSkip = reason == batch::Reason::Vanished || reason == batch::Reason::UnknownType ||
+                      reason == batch::Reason::LoadFailed || reason == batch::Reason::TooManyColours ||
+                      reason == batch::Reason::WriterRefused || reason == batch::Reason::CopyOff;
+        if (isSkip && summary.byReason[r] > 0) {
+            skipped += (skipped.empty() ? "" : ", ") + std::string(batch::reasonText(reason)) + " " +
+                       std::to_string(summary.byReason[r]);
+        }
+    }
+    if (!skipped.empty()) {
+        skipped = " (" + skipped + ")";
+    }
+    std::printf("%s%zu file(s): %zu converted, %zu copied, %zu skipped%s, %zu failed\n",
+                dryRun ? "dry run, nothing written: " : "", summary.count, summary.converted, summary.copied,
+                summary.skipped, skipped.c_str(), summary.failed);
+}
+
+bool isFolder(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fs::path(path), ec);
+}
+
+int runBatch(const BatchOptions& options) {
+    if (!isFolder(options.source)) {
+        std::fprintf(stderr, "tarvikbmp batch: source folder not found: %s\n", options.source.c_str());
+        return ExitUsage;
+    }
+    if (!isFolder(options.backup)) {
+        std::fprintf(stderr, "tarvikbmp batch: backup folder not found: %s (create it first)\n",
+                     options.backup.c_str());
+        return ExitUsage;
+    }
+
+    batch::Plan plan;
+    plan.direction =
+        options.direction == "compress" ? batch::Direction::Compress : batch::Direction::Decompress;
+    plan.sourceFolder = batch::sourceFolderText(options.source);
+    // Same files either way; one separator less only spares the printed targets a doubled one.
+    plan.backupFolder = batch::sourceFolderText(options.backup);
+    plan.copyOthers = options.copy;
+    plan.jobs = options.jobs;
+    plan.dryRun = options.dryRun;
+    plan.entries = batch::FindFiles(plan.sourceFolder, "*.bmp", options.subfolders);
+
+    const bool terminal = isatty(fileno(stdout)) != 0;
+    ConsoleObserver observer(options.dryRun, options.quiet, terminal);
+
+    g_cancelRequested.store(false);
+    auto previous = std::signal(SIGINT, onInterrupt);
+    batch::Summary summary = batch::run(plan, observer, g_cancelRequested);
+    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    observer.finish();
+
+    if (!options.quiet) {
+        printSummary(summary, options.dryRun);
+    }
+    std::fflush(stdout);
+    if (summary.cancelled) {
+        std::fprintf(stderr, "tarvikbmp batch: cancelled after %zu of %zu file(s)\n", summary.processed,
+                     summary.count);
+        return ExitInterrupted;
+    }
+    return summary.failed > 0 ? ExitFailed : ExitOk;
+}
+
+}  // namespace
+
+void addBatchCommand(CLI::App& app, int& exitCode) {
+    auto options = std::make_shared<BatchOptions>();
+    options->jobs = std::max(1u, std::thread::hardware_concurrency());
+    CLI::App* command = app.add_subcommand(
+        "batch", "Convert every .bmp file of a folder tree into a backup folder that mirrors it");
+    command
+        ->add_option("direction", options->direction,
+                     "compress (bitmaps to RL) or decompress (RL to bitmaps)")
+        ->required()
+        ->check(CLI::IsMember({"compress", "decompress"}));
+    command->add_option("source", options->source, "folder whose .bmp files are converted")->required();
+    command->add_option("backup", options->backup, "existing folder that receives the converted files")
+        ->required();
+    command->add_flag("--subfolders", options->subfolders, "include the files of every subfolder");
+    command->add_flag("--copy", options->copy, "copy files already in the target format unchanged");
+    command->add_option("--jobs,-j", options->jobs, "worker threads (default: one per core)")
+        ->check(CLI::Range(1u, 64u));
+    command->add_flag("--dry-run", options->dryRun, "list what would be done; write nothing");
+    command->add_flag("--quiet,-q", options->quiet,
+                      "no progress and no summary; failures still go to stderr");
+    command->callback([options, &exitCode] { exitCode = runBatch(*options); });
+}
+
+}  // namespace cli
