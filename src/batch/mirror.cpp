@@ -56,13 +56,13 @@ tarvik::Status CreateMirrorFolders(const std::string& entry, const std::string& 
                 fs::create_directory(fs::path(folder), ec);
                 if (ec) {
                     return tarvik::makeError(tarvik::ErrorCode::Io,
-                                             "cannot create folder " + folder + ": " + ec.message());
+                                             folder + ": " + ec.message());
                 }
             } else {
                 std::error_code ec;
                 if (!fs::is_directory(fs::path(folder), ec)) {
                     return tarvik::makeError(tarvik::ErrorCode::Io,
-                                             "cannot create folder " + folder + ": a file has that name");
+                                             folder + ": a file has that name");
                 }
             }
         }
