@@ -91,4 +91,16 @@ Status SaveBitmapImage(const std::filesystem::path& path, const ImageModel& mode
 Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model);
 Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& model);
 
+// Reads a Windows bitmap's header and statistics as LoadBitmapImage does, streaming, without keeping the
+// pixels (Pixels is left empty): what an information report needs, at a fraction of the memory.
+// Fails exactly where LoadBitmapImage fails.
+Status inspectBitmapImage(const std::filesystem::path& path, ImageModel& model);
+
+// Pixels with alpha below 255 (transparent ones included) and pixels with alpha 0.
+struct AlphaCounts {
+    std::int64_t alphaPixels = 0;
+    std::int64_t transparentPixels = 0;
+};
+AlphaCounts countAlphaPixels(std::span<const PixelRecord> pixels);
+
 }  // namespace imaging

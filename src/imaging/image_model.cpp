@@ -1,0 +1,106 @@
+#include "image_model.h"
+
+#include <fstream>
+#include <system_error>
+
+namespace imaging {
+
+void ResetImageModel(ImageModel& model) {
+    model.BmpSignature = "  ";
+    model.BmpFileSize = 0;
+    model.BmpReserved = 0;
+    model.BmpDataOffset = 0;
+    model.BmpHeaderSize = 0;
+    model.Width = 0;
+    model.Height = 0;
+    model.BmpPlanes = 0;
+    model.BitDepth = 0;
+    model.BmpCompression = 0;
+    model.BmpImageSize = 0;
+    model.BmpXPelsPerMeter = 0;
+    model.BmpYPelsPerMeter = 0;
+    model.BmpColorsUsed = 0;
+    model.BmpColorsImportant = 0;
+    model.WindowsColorCount = 0;
+    model.CompressedColorCount = 0;
+    model.AlphaPixelCount = 0;
+    model.TransparentPixelCount = 0;
+
+    // Release the memory too: a batch run resets between files and must not keep the largest image alive.
+    std::vector<PixelRecord>().swap(model.Pixels);
+    std::vector<std::int32_t>().swap(model.PaletteAlphas);
+    std::vector<std::int32_t>().swap(model.PaletteColors);
+    std::vector<std::int32_t>().swap(model.RlAlphaTable);
+    std::vector<std::int32_t>().swap(model.RlPalette);
+
+    model.RlSignature = "  ";
+    model.RlAlphaFlag = 0;
+    model.RlWidth = 0;
+    model.RlHeight = 0;
+    model.RlPaletteCount = 0;
+    model.RlRowTableLength = 0;
+    model.RlKeyColor = 0;
+}
+
+Result<std::string> ReadSignature(const std::filesystem::path& path) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return tarvik::makeError(ErrorCode::Io, "is a folder");
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return tarvik::makeError(ErrorCode::Io, "cannot open for reading");
+    }
+    char bytes[2] = {0, 0};
+    in.read(bytes, 2);
+    if (in.bad()) {
+        return tarvik::makeError(ErrorCode::Io, "read error");
+    }
+    switch (in.gcount()) {
+        case 0:
+            return std::string();
+        case 1:
+            return std::string{bytes[0], '\0'};
+        default:
+            return std::string{bytes[0], bytes[1]};
+    }
+}
+
+std::uint16_t ToRgb565(std::int32_t color) {
+    const auto value = static_cast<std::uint32_t>(color);
+    const std::uint32_t red = value & 0xFF;
+    const std::uint32_t green = (value >> 8) & 0xFF;
+    const std::uint32_t blue = (value >> 16) & 0xFF;
+    return static_cast<std::uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
+}
+
+std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
+                              bool alphaTableFlag) {
+    if (alpha == 0) {
+        return 0;
+    }
+    // Only the real combinations are searched: the spare last entry is no colour of the image.
+    std::size_t entries = model.PaletteColors.size() < model.PaletteAlphas.size()
+                              ? model.PaletteColors.size()
+                              : model.PaletteAlphas.size();
+    if (model.CompressedColorCount >= 0 && static_cast<std::size_t>(model.CompressedColorCount) < entries) {
+        entries = static_cast<std::size_t>(model.CompressedColorCount);
+    }
+    for (std::size_t k = 0; k < entries; ++k) {
+        if (model.PaletteColors[k] == rgb565 && (!alphaTableFlag || model.PaletteAlphas[k] == alpha)) {
+            return static_cast<std::int16_t>(k + 1);
+        }
+    }
+    return 0;
+}
+
+AlphaCounts countAlphaPixels(std::span<const PixelRecord> pixels) {
+    AlphaCounts counts;
+    for (const PixelRecord& pixel : pixels) {
+        counts.alphaPixels += pixel.Alpha < 255 ? 1 : 0;
+        counts.transparentPixels += pixel.Alpha == 0 ? 1 : 0;
+    }
+    return counts;
+}
+
+}  // namespace imaging
