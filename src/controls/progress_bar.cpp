@@ -445,7 +445,7 @@ void cpvProgressBar::paintBorder(QPainter& painter) const {
     if (width == 0) {
         return;
     }
-    const QRect outer = rect().adjusted(0, 0, -1, -1);
+    const QRect outer = rect();
     const auto frame = [&painter](const QRect& r, const QColor& topLeft, const QColor& bottomRight) {
         painter.setPen(topLeft);
         painter.drawLine(r.topLeft(), r.topRight());

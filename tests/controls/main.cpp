@@ -2,13 +2,9 @@
 
 int runProgressBarMathTests(int argc, char** argv);
 int runProgressBarTests(int argc, char** argv);
-int runPropertyBagTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
-    int failures = 0;
-    failures += runProgressBarMathTests(argc, argv);
-    failures += runProgressBarTests(argc, argv);
-    failures += runPropertyBagTests(argc, argv);
+    const int failures = runProgressBarMathTests(argc, argv) + runProgressBarTests(argc, argv);
     return failures == 0 ? 0 : 1;
 }
