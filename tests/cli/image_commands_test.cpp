@@ -1,0 +1,160 @@
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdlib>
+
+#include "test_images.h"
+
+using namespace testimages;
+
+namespace {
+
+struct Outcome {
+    int exitCode = -1;
+    std::string out, err;
+};
+
+std::string quoted(const std::string& text) {
+    std::string out = "'";
+    for (char c : text) {
+        out += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return out + "'";
+}
+
+std::string readText(const std::filesystem::path& path) {
+    const Bytes bytes = readFile(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+class ImageCommands : public ::testing::Test {
+protected:
+    Outcome run(const std::vector<std::string>& args) {
+        std::string command = quoted(TARVIKBMP_PATH);
+        for (const std::string& arg : args) {
+            command += " " + quoted(arg);
+        }
+        command += " >" + quoted((m_io / "stdout").string()) + " 2>" + quoted((m_io / "stderr").string());
+        const int status = std::system(command.c_str());
+        Outcome outcome;
+        outcome.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        outcome.out = readText(m_io / "stdout");
+        outcome.err = readText(m_io / "stderr");
+        return outcome;
+    }
+    std::string path(const std::string& name) const { return (m_dir / name).string(); }
+
+    TempDir m_dir;
+    TempDir m_io;
+};
+
+// The bitmap the decompressor writes for the worked example: 32 bits (it has transparency), 5-6-5 colours.
+Bytes decompressedExample() {
+    std::vector<Rgba> row(5, Rgba{248, 0, 0, 255});
+    row.insert(row.end(), 2, Rgba{0, 0, 0, 0});
+    row.insert(row.end(), 3, Rgba{0, 0, 248, 255});
+    Bytes file = makeBitmap(10, 1, row, 32);
+    putU32(file, 38, 2835);
+    putU32(file, 42, 2835);
+    return file;
+}
+
+}  // namespace
+
+TEST_F(ImageCommands, InfoReportsBitmapsAndRlFilesAsJson) {
+    writeFile(path("row.bmp"), makeBitmap(10, 1, redGapBlueRow()));
+    writeFile(path("row.rl"), redGapBlueRl());
+    const Outcome bmp = run({"info", path("row.bmp"), "--json"});
+    EXPECT_EQ(bmp.exitCode, 0);
+    EXPECT_EQ(
+        bmp.out,
+        "{\"format\": \"bmp\", \"file_size\": 94, \"width\": 10, \"height\": 1, \"bit_depth\": 32, "
+        "\"windows_colors\": 2, \"compressed_colors\": 2, \"alpha_pixels\": 2, \"transparent_pixels\": 2, "
+        "\"compressible\": true}\n");
+    const Outcome rl = run({"info", path("row.rl"), "--json"});
+    EXPECT_EQ(rl.exitCode, 0);
+    EXPECT_EQ(
+        rl.out,
+        "{\"format\": \"rl\", \"file_size\": 27, \"width\": 10, \"height\": 1, \"bit_depth\": 16, "
+        "\"windows_colors\": null, \"compressed_colors\": 2, \"alpha_pixels\": 2, \"transparent_pixels\": 2, "
+        "\"compressible\": false}\n");
+    const Outcome text = run({"info", path("row.bmp")});
+    EXPECT_EQ(text.exitCode, 0);
+    EXPECT_NE(text.out.find("Colours in 16 bits:  2\n"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("Compressible:        yes\n"), std::string::npos) << text.out;
+}
+
+TEST_F(ImageCommands, InfoFailsOnUnknownUnreadableAndDamagedFiles) {
+    writeFile(path("lower.bmp"), {'b', 'm', 1, 2});
+    const Outcome unknown = run({"info", path("lower.bmp"), "--json"});
+    EXPECT_EQ(unknown.exitCode, 1);
+    EXPECT_EQ(unknown.out.rfind("{\"format\": \"unknown\", \"file_size\": 4, \"width\": null", 0), 0u)
+        << unknown.out;
+    EXPECT_NE(unknown.err.find("unknown file type"), std::string::npos);
+
+    const Outcome missing = run({"info", path("missing.bmp"), "--json"});
+    EXPECT_EQ(missing.exitCode, 1);
+    EXPECT_EQ(missing.out, "");
+    EXPECT_NE(missing.err.find("missing.bmp"), std::string::npos);
+
+    Bytes truncated = makeBitmap(10, 4, std::vector<Rgba>(40));
+    truncated.resize(truncated.size() - 1);
+    writeFile(path("short.bmp"), truncated);
+    const Outcome damaged = run({"info", path("short.bmp")});
+    EXPECT_EQ(damaged.exitCode, 1);
+    EXPECT_NE(damaged.err.find("truncated pixel data"), std::string::npos) << damaged.err;
+}
+
+TEST_F(ImageCommands, CompressAndDecompressWriteExactBytes) {
+    // An odd name on purpose: blanks, a quote and an accent reach the program unchanged.
+    const std::string bmp = path("my 'row' é.bmp");
+    writeFile(bmp, makeBitmap(10, 1, redGapBlueRow()));
+    const Outcome compressed = run({"compress", bmp, path("row.rl")});
+    EXPECT_EQ(compressed.exitCode, 0) << compressed.err;
+    EXPECT_EQ(readFile(path("row.rl")), redGapBlueRl());
+
+    const Outcome decompressed = run({"decompress", path("row.rl"), path("back.bmp")});
+    EXPECT_EQ(decompressed.exitCode, 0) << decompressed.err;
+    EXPECT_EQ(readFile(path("back.bmp")), decompressedExample());
+}
+
+TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {
+    std::vector<Rgba> many;
+    for (int i = 0; i < 300; ++i) {
+        many.push_back(
+            Rgba{static_cast<std::uint8_t>(i % 32 * 8), static_cast<std::uint8_t>(i / 32 * 4), 0, 255});
+    }
+    writeFile(path("many.bmp"), makeBitmap(300, 1, many, 24));
+    writeFile(path("row.rl"), redGapBlueRl());
+    writeFile(path("kept.out"), {'o', 'l', 'd'});
+
+    const Outcome tooMany = run({"compress", path("many.bmp"), path("kept.out")});
+    EXPECT_EQ(tooMany.exitCode, 1);
+    EXPECT_NE(tooMany.err.find("too many colour/alpha combinations: 300 (at most 253)"), std::string::npos)
+        << tooMany.err;
+    EXPECT_EQ(readFile(path("kept.out")), (Bytes{'o', 'l', 'd'}));
+
+    EXPECT_EQ(run({"compress", path("row.rl"), path("new.rl")}).exitCode, 1);
+    EXPECT_EQ(run({"decompress", path("many.bmp"), path("new.bmp")}).exitCode, 1);
+    EXPECT_EQ(run({"compress", path("missing.bmp"), path("new.rl")}).exitCode, 1);
+    EXPECT_EQ(run({"decompress", path("row.rl"), path("no-such-folder/x.bmp")}).exitCode, 1);
+    EXPECT_FALSE(std::filesystem::exists(path("new.rl")));
+    EXPECT_FALSE(std::filesystem::exists(path("new.bmp")));
+    EXPECT_EQ(m_dir.entryCount(), 3u);  // no temporary left behind
+}
+
+TEST_F(ImageCommands, UsageErrorsHelpAndVersion) {
+    EXPECT_EQ(run({"compress", path("only-one")}).exitCode, 2);
+    EXPECT_EQ(run({"info"}).exitCode, 2);
+    EXPECT_EQ(run({"info", "a", "b"}).exitCode, 2);
+    EXPECT_EQ(run({"decompress", "--bogus", "a", "b"}).exitCode, 2);
+
+    const Outcome help = run({"--help"});
+    EXPECT_EQ(help.exitCode, 0);
+    for (const char* name : {"info", "compress", "decompress"}) {
+        EXPECT_NE(help.out.find(name), std::string::npos) << name;
+    }
+    const Outcome version = run({"--version"});
+    EXPECT_EQ(version.exitCode, 0);
+    EXPECT_EQ(version.out, "tarvikbmp " TARVIKBMP_VERSION "\n");
+}
