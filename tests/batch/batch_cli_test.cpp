@@ -65,12 +65,12 @@ Ran runTool(std::vector<std::string> args, const TempDir& scratch) {
 
 void buildTree(const fs::path& src) {
     for (int i = 0; i < 30; ++i) {
-        fs::path folder = src / ("sub" + std::to_string(i % 3));
+        fs::path folder = src / numbered("sub", i % 3);
         if (i % 5 == 0) {
             folder = src;
         }
         fs::create_directories(folder);
-        std::string name = "img" + std::to_string(i) + ".bmp";
+        std::string name = numbered("img", i, ".bmp");
         if (i % 9 == 4) {
             writeBytes(folder / name, rlOf(seededBmp(i)));
         } else {
@@ -161,7 +161,7 @@ TEST(BatchCommand, InterruptCancelsAndExits130) {
     fs::create_directories(dir / "out");
     constexpr int Files = 3000;
     for (int i = 0; i < Files; ++i) {
-        writeBytes(dir / "src" / ("f" + std::to_string(i) + ".bmp"), seededBmp(i % 40));
+        writeBytes(dir / "src" / numbered("f", i, ".bmp"), seededBmp(i % 40));
     }
     std::vector<std::string> args = {TARVIKBMP_EXE,          "batch",  "compress", (dir / "src").string(),
                                      (dir / "out").string(), "--jobs", "1"};

@@ -277,7 +277,7 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
         writeBytes(dir / "src/crowded.bmp", crowded);
         writeBytes(dir / "src/sub/r.bmp", rl);
         for (int i = 0; i < 20; ++i) {
-            writeBytes(dir / "src/sub" / ("n" + std::to_string(i) + ".bmp"), seededBmp(i));
+            writeBytes(dir / "src/sub" / numbered("n", i, ".bmp"), seededBmp(i));
         }
 
         Recorder recorder;
@@ -299,8 +299,7 @@ TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
         fs::create_directories(dir / "out");
         // Large enough that the whole list cannot be done before the first report arrives.
         for (int i = 0; i < 60; ++i) {
-            writeBytes(dir / "src" / ("f" + std::to_string(100 + i) + ".bmp"),
-                       makeBmp(400, 400, 32, [i](int x, int y) {
+            writeBytes(dir / "src" / numbered("f", 100 + i, ".bmp"), makeBmp(400, 400, 32, [i](int x, int y) {
                            return Rgba{static_cast<std::uint8_t>(x / 40 * 20 + i),
                                        static_cast<std::uint8_t>(y / 40), 0, 255};
                        }));
@@ -343,9 +342,9 @@ TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
 void buildMixedTree(const fs::path& root) {
     fs::create_directories(root / "src/mirror");
     for (int i = 0; i < 48; ++i) {
-        fs::path folder = root / "src" / ("d" + std::to_string(i % 4)) / ("e" + std::to_string(i % 3));
+        fs::path folder = root / "src" / numbered("d", i % 4) / numbered("e", i % 3);
         fs::create_directories(folder);
-        std::string name = "f" + std::to_string(i) + ".bmp";
+        std::string name = numbered("f", i, ".bmp");
         if (i % 7 == 3) {
             writeBytes(folder / name, rlOf(seededBmp(i)));
         } else if (i % 11 == 5) {
@@ -357,7 +356,7 @@ void buildMixedTree(const fs::path& root) {
         }
     }
     for (int i = 0; i < 6; ++i) {
-        std::string name = "a" + std::to_string(i) + ".bmp";
+        std::string name = numbered("a", i, ".bmp");
         writeBytes(root / "src" / name, seededBmp(60 + i));
         writeBytes(root / "src/mirror" / name, seededBmp(70 + i));  // also the target of src/<name>
     }

@@ -88,6 +88,13 @@ std::vector<std::uint8_t> rlOf(const std::vector<std::uint8_t>& bmp) {
     return encoded ? *encoded : std::vector<std::uint8_t>{};
 }
 
+std::string numbered(const std::string& prefix, int n, const std::string& suffix) {
+    std::string text = prefix;
+    text += std::to_string(n);
+    text += suffix;
+    return text;
+}
+
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes) {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
@@ -119,9 +126,9 @@ std::map<std::string, std::vector<std::uint8_t>> snapshot(const fs::path& root) 
 TempDir::TempDir() {
     static std::atomic<unsigned> counter{0};
     std::random_device random;
-    m_path =
-        fs::temp_directory_path() / ("batch_test_" + std::to_string(::getpid()) + "_" +
-                                     std::to_string(counter++) + "_" + std::to_string(random() % 100000));
+    std::string name = numbered("batch_test_", ::getpid(), "_");
+    name = numbered(name, static_cast<int>(counter++), "_");
+    m_path = fs::temp_directory_path() / numbered(name, static_cast<int>(random() % 100000));
     fs::create_directories(m_path);
 }
 

@@ -34,6 +34,9 @@ std::vector<std::uint8_t> seededBmp(int seed, int bitDepth = 32);
 // The RL file the codecs make of a bitmap.
 std::vector<std::uint8_t> rlOf(const std::vector<std::uint8_t>& bmp);
 
+// prefix + n + suffix ("f12.bmp").
+std::string numbered(const std::string& prefix, int n, const std::string& suffix = {});
+
 void writeBytes(const fs::path& path, const std::vector<std::uint8_t>& bytes);
 void writeText(const fs::path& path, const std::string& text);
 std::vector<std::uint8_t> readBytes(const fs::path& path);
