@@ -1,0 +1,83 @@
+#include "gui_main.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "design_fonts.h"
+#include "main_form.h"
+#include "program_settings.h"
+#include "shell_version.h"
+#include "single_instance.h"
+
+namespace shell {
+namespace {
+
+constexpr int HandOverTimeoutMs = 3000;
+
+bool environmentSet(const char* name) {
+    const char* value = std::getenv(name);
+    return value != nullptr && *value != '\0';
+}
+
+// Paths are made absolute here, since the window that opens them may be running in another folder.
+QStringList filePaths(const QStringList& arguments) {
+    QStringList paths;
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        if (!arguments[i].isEmpty()) {
+            paths << QFileInfo(arguments[i]).absoluteFilePath();
+        }
+    }
+    return paths;
+}
+
+}  // namespace
+
+bool hasDisplay() {
+    return environmentSet("DISPLAY") || environmentSet("WAYLAND_DISPLAY") ||
+           environmentSet("QT_QPA_PLATFORM");
+}
+
+int runGui(int argc, char** argv) {
+    return runGui(argc, argv, {});
+}
+
+int runGui(int argc, char** argv, const MainFormHook& attach) {
+    if (!hasDisplay()) {
+        std::fprintf(
+            stderr,
+            "tarvikbmp: no display to open the window on (DISPLAY, WAYLAND_DISPLAY and QT_QPA_PLATFORM are "
+            "unset); see tarvikbmp --help for the command line\n");
+        return 1;
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("TarvikBMP"));
+    QApplication::setApplicationVersion(QStringLiteral(
+        TARVIK_SHELL_VERSION_MAJOR "." TARVIK_SHELL_VERSION_MINOR "." TARVIK_SHELL_VERSION_PATCH));
+    const QString programFolder = QString::fromStdString(settings::programFolder().string());
+    const QStringList paths = filePaths(QApplication::arguments());
+
+    SingleInstance instance(programFolder);
+    if (!instance.claim()) {
+        instance.handOver(paths, HandOverTimeoutMs);
+        return 0;
+    }
+
+    loadDesignFonts();
+    MainForm form(programFolder);
+    if (attach) {
+        attach(form);
+    }
+    QObject::connect(&instance, &SingleInstance::pathsReceived, &form, &MainForm::receivePaths);
+    form.show();
+    if (!paths.isEmpty()) {
+        QTimer::singleShot(0, &form, [&form, paths] { form.receivePaths(paths); });
+    }
+    return QApplication::exec();
+}
+
+}  // namespace shell

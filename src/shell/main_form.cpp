@@ -1,0 +1,206 @@
+#include "main_form.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QUrl>
+
+#include "design_widgets.h"
+#include "ole_color.h"
+#include "picture_box.h"
+#include "program_settings.h"
+#include "shell_version.h"
+#include "widget_translation.h"
+#include "window_drag.h"
+
+namespace shell {
+namespace {
+
+constexpr std::uint32_t FrontTabColor = 0x404040;
+constexpr std::uint32_t BackTabColor = 0x606060;
+constexpr std::uint32_t FrontTabText = 0xFFFFFF;
+constexpr std::uint32_t BackTabText = 0x000000;
+constexpr int TabTextOffset = 3;
+constexpr int VersionTextOffset = 1;
+constexpr int PageOutOfSightTwips = -5000;
+
+std::filesystem::path toPath(const QString& folder) {
+    return std::filesystem::path(folder.toStdString());
+}
+
+QString fromPath(const std::filesystem::path& path) {
+    return QString::fromStdString(path.string());
+}
+
+}  // namespace
+
+MainForm::MainForm(const QString& programFolder, QWidget* parent)
+    : QWidget(parent), m_programFolder(programFolder), m_languageBar(toPath(programFolder)) {
+    buildWindow();
+    load();
+}
+
+MainForm::~MainForm() = default;
+
+PictureBox* MainForm::page(int index) const {
+    return index >= 0 && index < PageCount ? m_pages[index] : nullptr;
+}
+
+PictureBox* MainForm::tabButton(int index) const {
+    return index >= 0 && index < PageCount ? m_tabButtons[index] : nullptr;
+}
+
+QStringList MainForm::languageFiles() const {
+    QStringList files;
+    for (const settings::LanguageEntry& entry : m_languageBar.languages()) {
+        files << fromPath(entry.file);
+    }
+    return files;
+}
+
+PictureBox* MainForm::languageFlag(int index) const {
+    return index >= 0 && index < static_cast<int>(m_flags.size()) ? m_flags[index] : nullptr;
+}
+
+bool MainForm::isActiveFlag(int index) const {
+    const PictureBox* flag = languageFlag(index);
+    return index > 0 && flag != nullptr && flag->hasBorder();
+}
+
+void MainForm::load() {
+    m_language.setLanguageFilePath(settings::startupLanguageFilePath(toPath(m_programFolder)));
+    translate();
+    BuildLanguageList();
+    for (int k = 0; k < PageCount; ++k) {
+        m_tabLogos[k] = std::make_unique<cLogo>();
+        m_tabLogos[k]->setDrawingObject(m_tabButtons[k]);
+        m_tabLogos[k]->setCaption(QString::fromStdString(m_language.menuTitle(k)));
+        m_tabLogos[k]->setXDecal(TabTextOffset);
+    }
+    SelectTab(0);
+    m_versionLogo.setDrawingObject(m_versionStrip);
+    m_versionLogo.setCaption(QStringLiteral("Version: ") +
+                             QStringLiteral(TARVIK_SHELL_VERSION_MAJOR).trimmed() + QLatin1Char('.') +
+                             QStringLiteral(TARVIK_SHELL_VERSION_MINOR) + QLatin1Char('.') +
+                             QStringLiteral(TARVIK_SHELL_VERSION_PATCH));
+    m_versionLogo.setXDecal(VersionTextOffset);
+    m_versionLogo.setStartColor(FrontTabColor);
+    m_versionLogo.setEndColor(FrontTabColor);
+    m_versionLogo.Draw();
+}
+
+void MainForm::BuildLanguageList() {
+    const int active = m_languageBar.start(m_language);
+    const std::vector<settings::LanguageEntry>& languages = m_languageBar.languages();
+    for (std::size_t i = 0; i < languages.size(); ++i) {
+        const QString picture = languages[i].flag ? fromPath(*languages[i].flag) : QString();
+        const int number = static_cast<int>(i) + 1;
+        PictureBox* flag = createFlag(number, picture);
+        connect(flag, &PictureBox::clicked, this, [this, number] { switchLanguage(number); });
+        m_flags.push_back(flag);
+    }
+    setFlagActive(active, true);
+    translate();
+}
+
+void MainForm::setFlagActive(int number, bool active) {
+    PictureBox* flag = languageFlag(number);
+    if (flag == nullptr || number == 0) {
+        return;
+    }
+    const settings::FlagPlacement place = settings::flagPlacement(number, active);
+    flag->move(twipsToPixels(place.left), twipsToPixels(place.top));
+    flag->setBorder(place.framed);
+}
+
+void MainForm::translate() {
+    TranslateForm(this, m_language);
+    fitCaptions();
+    // The title is fixed whatever the language file says for "MainForm".
+    setWindowTitle(WindowTitle);
+}
+
+void MainForm::setTabTitle(int index, const QString& title) {
+    if (index < 0 || index >= PageCount || !m_tabLogos[index]) {
+        return;
+    }
+    cLogo& logo = *m_tabLogos[index];
+    logo.setDrawingObject(m_tabButtons[index]);
+    logo.setCaption(title);
+    logo.setXDecal(TabTextOffset);
+    logo.Draw();
+}
+
+QString MainForm::tabTitle(int index) const {
+    return index >= 0 && index < PageCount && m_tabLogos[index] ? m_tabLogos[index]->Caption() : QString();
+}
+
+void MainForm::SelectTab(int index) {
+    if (index >= 0 && index < PageCount) {
+        if (index != 0) {
+            emit closePreviewRequested();
+        }
+        // Qt composes the whole window before showing it, so the new page and the old ones change places in
+        // one frame; there is no need to let pending events run in between.
+        PictureBox* front = m_pages[index];
+        front->move(0, front->y());
+        for (int k = 0; k < PageCount; ++k) {
+            if (k != index) {
+                m_pages[k]->move(twipsToPixels(PageOutOfSightTwips), m_pages[k]->y());
+            }
+        }
+        for (int k = 0; k < PageCount; ++k) {
+            const bool isFront = k == index;
+            m_tabButtons[k]->setForeColor(translateOleColor(isFront ? FrontTabText : BackTabText));
+            m_tabLogos[k]->setStartColor(isFront ? FrontTabColor : BackTabColor);
+            m_tabLogos[k]->setEndColor(isFront ? FrontTabColor : BackTabColor);
+        }
+        m_frontPage = index;
+    }
+    for (int k = 0; k < PageCount; ++k) {
+        m_tabLogos[k]->Draw();
+    }
+    if (index >= 0 && index < PageCount) {
+        emit tabSelected(index);
+    }
+}
+
+void MainForm::switchLanguage(int index) {
+    const std::optional<settings::LanguageSwitch> change = m_languageBar.switchTo(index, m_language);
+    if (!change) {
+        return;
+    }
+    setFlagActive(change->lowered, false);
+    for (int k = 0; k < PageCount; ++k) {
+        setTabTitle(k, QString::fromStdString(change->tabTitles[static_cast<std::size_t>(k)]));
+    }
+    translate();
+    setFlagActive(change->raised, true);
+    emit languageChanged();
+}
+
+void MainForm::receivePaths(const QStringList& paths) {
+    if (isMinimized()) {
+        showNormal();
+    }
+    raise();
+    activateWindow();
+    for (const QString& path : paths) {
+        emit openFileRequested(path);
+    }
+}
+
+void MainForm::openWebAddress() {
+    // Whether a browser could be started is not reported; the link simply does nothing then.
+    QDesktopServices::openUrl(QUrl(WebAddress));
+}
+
+void MainForm::closeEvent(QCloseEvent* event) {
+    emit closePreviewRequested();
+    while (m_flags.size() > 1) {
+        delete m_flags.back();
+        m_flags.pop_back();
+    }
+    event->accept();
+}
+
+}  // namespace shell
