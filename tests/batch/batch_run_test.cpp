@@ -16,75 +16,71 @@ struct Setup {
     bool copy = false;
     unsigned jobs = 1;
     bool dryRun = false;
-    bool subfolders = true;
 };
 
+// Outcomes as "converted", "skipped/unknown type", ...; checks that they come in list order.
 class Recorder : public batch::RunObserver {
 public:
     void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
         std::string text(batch::outcomeText(result.outcome));
         if (result.reason != batch::Reason::None) {
-            text += '/';
-            text += batch::reasonText(result.reason);
+            (text += '/') += batch::reasonText(result.reason);
         }
         outcomes.push_back(text);
-        results.push_back(result);
-        EXPECT_EQ(progress.position, result.index + 1);
-        EXPECT_EQ(progress.position, results.size());  // in list order
+        EXPECT_EQ(progress.position, outcomes.size());
+        EXPECT_EQ(result.index + 1, outcomes.size());
         if (cancelOnFirst) {
             cancelOnFirst->store(true);
         }
     }
     Names outcomes;
-    std::vector<batch::EntryResult> results;
     std::atomic<bool>* cancelOnFirst = nullptr;
 };
 
 batch::Plan planFor(const fs::path& source, const fs::path& backup, const Setup& setup) {
-    batch::Plan plan{setup.direction, batch::FindFiles(source.string(), "*.bmp", setup.subfolders),
-                     source.string(), backup.string(),
-                     setup.copy,      setup.jobs,
-                     setup.dryRun};
-    return plan;
+    return {setup.direction, batch::FindFiles(source.string(), "*.bmp", true),
+            source.string(), backup.string(),
+            setup.copy,      setup.jobs,
+            setup.dryRun};
 }
 
-batch::Summary runTree(const fs::path& source, const fs::path& backup, const Setup& setup, Recorder& recorder,
-                       bool cancelled = false) {
-    std::atomic<bool> cancel{cancelled};
-    return batch::run(planFor(source, backup, setup), recorder, cancel);
+Names runTree(const fs::path& source, const fs::path& backup, const Setup& setup = {}) {
+    Recorder recorder;
+    std::atomic<bool> cancel{false};
+    batch::run(planFor(source, backup, setup), recorder, cancel);
+    return recorder.outcomes;
 }
 
-TEST(BatchRun, MirrorsTheTreeMakingFoldersOnlyWhenNeeded) {
+TEST(BatchRun, ConvertsIntoMirroredFoldersAndSkipsWhatFilesRefuse) {
     TempDir dir;
-    writeFile(dir / "src/b.bmp", seededBmp(0));
-    writeFile(dir / "src/day/icons/a.bmp", seededBmp(1, 24));
-    writeFile(dir / "src/other/junk.bmp", "no bitmap");
+    writeFile(dir / "src/a253.bmp", bmpWithCombinations(253));
+    writeFile(dir / "src/a254.bmp", bmpWithCombinations(254));
+    writeFile(dir / "src/b_lower.bmp", "bm not a bitmap");
+    writeFile(dir / "src/c_one.bmp", "B");
+    writeFile(dir / "src/d_empty.bmp", "");
+    writeFile(dir / "src/day/icons/e.bmp", seededBmp(1, 24));
     writeFile(dir / "src/day/note.txt", "not listed");
-    fs::create_directories(dir / "src/empty");
+    writeFile(dir / "src/f_truncated.bmp", "BM\x10");
+    writeFile(dir / "src/g_rl.bmp", rlOf(seededBmp(2)));
+    // 256 alternating pixels need 256 single codes, one more than an RL row holds.
+    writeFile(dir / "src/rows/h_long.bmp", makeBmp(256, 1, 24, [](int x, int) {
+                  return x % 2 ? Rgba{255, 0, 0} : Rgba{0, 0, 255};
+              }));
     fs::create_directories(dir / "out");
 
-    Recorder recorder;
-    batch::Summary summary = runTree(dir / "src", dir / "out", {}, recorder);
-    EXPECT_EQ(recorder.outcomes, (Names{"converted", "converted", "skipped/unknown type"}));
-    EXPECT_EQ(recorder.results[1].target, (dir / "out/day/icons/a.bmp").string());
-    EXPECT_EQ(snapshot(dir / "out"),
-              (std::map<std::string, Bytes>{{"b.bmp", rlOf(seededBmp(0))},
-                                            {"day", FolderMark},
-                                            {"day/icons", FolderMark},
-                                            {"day/icons/a.bmp", rlOf(seededBmp(1, 24))}}));
-    EXPECT_EQ(summary.converted, 2u);
-    EXPECT_EQ(summary.byReason[static_cast<std::size_t>(batch::Reason::UnknownType)], 1u);
-    EXPECT_FALSE(summary.cancelled);
-
-    TempDir flat;
-    Recorder flatRecorder;
-    runTree(dir / "src", flat.path(), {.subfolders = false}, flatRecorder);
-    EXPECT_EQ(snapshot(flat.path()).size(), 1u);
+    EXPECT_EQ(runTree(dir / "src", dir / "out"),
+              (Names{"converted", "skipped/too many colours", "skipped/unknown type", "skipped/unknown type",
+                     "converted", "skipped/unknown type", "skipped/load failed", "skipped/not copied",
+                     "skipped/refused by the writer"}));
+    // Folders only where something was written: no "rows".
+    EXPECT_EQ(snapshot(dir / "out"), (Tree{{"a253.bmp", rlOf(bmpWithCombinations(253))},
+                                           {"day", FolderMark},
+                                           {"day/icons", FolderMark},
+                                           {"day/icons/e.bmp", rlOf(seededBmp(1, 24))}}));
 }
 
 TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
     const Bytes bmp = seededBmp(3), rl = rlOf(seededBmp(4));
-    ASSERT_FALSE(rl.empty());
     for (Direction direction : {Direction::Compress, Direction::Decompress}) {
         const bool compress = direction == Direction::Compress;
         for (bool copy : {false, true}) {
@@ -93,43 +89,18 @@ TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
             writeFile(dir / "src/sub/a.bmp", bmp);
             writeFile(dir / "src/sub/r.bmp", rl);
             fs::create_directories(dir / "out");
-            Recorder recorder;
-            runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy}, recorder);
-
-            auto out = snapshot(dir / "out");
-            EXPECT_EQ(out[compress ? "sub/a.bmp" : "sub/r.bmp"], compress ? rlOf(bmp) : bmpOf(rl));
-            const std::string other = compress ? "sub/r.bmp" : "sub/a.bmp";
-            EXPECT_EQ(out.count(other), copy ? 1u : 0u);
+            Names outcomes = runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy});
+            EXPECT_EQ(outcomes[compress ? 1 : 0], copy ? "copied" : "skipped/not copied");
+            Tree out = snapshot(dir / "out");
+            EXPECT_EQ(out.count(compress ? "sub/r.bmp" : "sub/a.bmp"), copy ? 1u : 0u);
             if (copy) {
-                EXPECT_EQ(out[other], compress ? rl : bmp);
+                EXPECT_EQ(out[compress ? "sub/r.bmp" : "sub/a.bmp"], compress ? rl : bmp);
             }
-            EXPECT_EQ(recorder.outcomes[compress ? 1 : 0], copy ? "copied" : "skipped/not copied");
+            if (!compress) {
+                EXPECT_EQ(rlOf(out["sub/r.bmp"]), rl);  // a bitmap again, of the same picture
+            }
         }
     }
-}
-
-TEST(BatchRun, SkipsWhatTheFilesThemselvesRefuse) {
-    TempDir dir;
-    writeFile(dir / "src/a253.bmp", bmpWithCombinations(253));
-    writeFile(dir / "src/a254.bmp", bmpWithCombinations(254));
-    writeFile(dir / "src/b_lower.bmp", "bm not a bitmap");
-    writeFile(dir / "src/c_one.bmp", "B");
-    writeFile(dir / "src/d_empty.bmp", "");
-    writeFile(dir / "src/e_truncated.bmp", "BM\x10");
-    // 256 alternating pixels need 256 single codes: one more than an RL row holds.
-    writeFile(dir / "src/rows/f_long.bmp", makeBmp(256, 1, 24, [](int x, int) {
-                  return x % 2 ? Rgba{255, 0, 0} : Rgba{0, 0, 255};
-              }));
-    fs::create_directories(dir / "out");
-
-    Recorder recorder;
-    batch::Summary summary = runTree(dir / "src", dir / "out", {}, recorder);
-    EXPECT_EQ(recorder.outcomes,
-              (Names{"converted", "skipped/too many colours", "skipped/unknown type", "skipped/unknown type",
-                     "skipped/unknown type", "skipped/load failed", "skipped/refused by the writer"}));
-    EXPECT_EQ(snapshot(dir / "out"),
-              (std::map<std::string, Bytes>{{"a253.bmp", rlOf(bmpWithCombinations(253))}}));
-    EXPECT_EQ(summary.failed, 0u);
 }
 
 TEST(BatchRun, FailuresAreReportedAndTheRunGoesOn) {
@@ -146,13 +117,11 @@ TEST(BatchRun, FailuresAreReportedAndTheRunGoesOn) {
 
     Recorder recorder;
     std::atomic<bool> cancel{false};
-    batch::Summary summary = batch::run(plan, recorder, cancel);
+    EXPECT_EQ(batch::run(plan, recorder, cancel).failed, 3u);
     EXPECT_EQ(recorder.outcomes, (Names{"converted", "skipped/vanished", "failed/cannot read",
                                         "failed/cannot create folder", "failed/cannot write", "converted"}));
-    EXPECT_EQ(summary.failed, 3u);
     EXPECT_EQ(readFile(dir / "out/f.bmp"), rlOf(seededBmp('f' % 16)));
 
-    // A file without read permission.
     fs::permissions(dir / "src/a.bmp", fs::perms::none);
     fs::permissions(dir / "out", fs::perms::all);
     EXPECT_EQ(runUnprivileged([&] {
@@ -165,20 +134,17 @@ TEST(BatchRun, FailuresAreReportedAndTheRunGoesOn) {
 
 TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
     for (unsigned jobs : {1u, 4u}) {
-        SCOPED_TRACE(jobs);
         TempDir dir;
-        const Bytes crowded = bmpWithCombinations(254), rl = rlOf(seededBmp(6));
-        writeFile(dir / "src/crowded.bmp", crowded);
-        writeFile(dir / "src/sub/r.bmp", rl);
+        writeFile(dir / "src/crowded.bmp", bmpWithCombinations(254));
+        writeFile(dir / "src/sub/r.bmp", rlOf(seededBmp(6)));
         for (int i = 0; i < 20; ++i) {
             writeFile(dir / "src/sub" / numbered("n", i, ".bmp"), seededBmp(i));
         }
-        Recorder recorder;
-        runTree(dir / "src", dir / "src", {.copy = true, .jobs = jobs}, recorder);
-        auto tree = snapshot(dir / "src");
-        EXPECT_EQ(tree.size(), 23u);  // no temporaries left behind
-        EXPECT_EQ(tree["crowded.bmp"], crowded);
-        EXPECT_EQ(tree["sub/r.bmp"], rl);
+        runTree(dir / "src", dir / "src", {.copy = true, .jobs = jobs});
+        Tree tree = snapshot(dir / "src");
+        EXPECT_EQ(tree.size(), 23u) << jobs;  // no temporaries left behind
+        EXPECT_EQ(tree["crowded.bmp"], bmpWithCombinations(254));
+        EXPECT_EQ(tree["sub/r.bmp"], rlOf(seededBmp(6)));
         EXPECT_EQ(tree["sub/n7.bmp"], rlOf(seededBmp(7)));
     }
 }
@@ -202,62 +168,45 @@ TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
             batch::run(planFor(dir / "src", dir / "out", {.jobs = jobs}), recorder, cancel);
         EXPECT_TRUE(summary.cancelled);
         EXPECT_LT(summary.processed, 60u);
-        if (jobs == 1) {
-            EXPECT_EQ(summary.processed, 1u);
-        }
+        EXPECT_TRUE(jobs > 1 || summary.processed == 1u);
         // Every entry started was finished and reported; nothing else was written.
         EXPECT_EQ(snapshot(dir / "out").size(), summary.processed);
         EXPECT_EQ(recorder.outcomes, Names(summary.processed, "converted"));
     }
-    TempDir dir;
-    writeFile(dir / "src/a.bmp", seededBmp(1));
-    Recorder recorder;
-    EXPECT_EQ(runTree(dir / "src", dir.path(), {.jobs = 2}, recorder, true).processed, 0u);
 }
 
 // Every rule at once, with the backup folder inside the source: src/a.bmp (large, slow) writes
-// src/b/a.bmp, which is itself an entry right behind it. Any number of threads must see it as one does.
+// src/b/a.bmp, which is itself the entry right behind it.
 void buildMixedTree(const fs::path& root) {
     writeFile(root / "src/a.bmp", makeBmp(500, 500, 32, [](int x, int y) {
-                  return Rgba{0, 0, 0, static_cast<std::uint8_t>(255 * ((x + y) / 50 % 2))};
+                  return Rgba{0, 0, 0, static_cast<std::uint8_t>((x + y) / 50 % 2 * 255)};
               }));
     writeFile(root / "src/b/a.bmp", seededBmp(9));
     for (int i = 0; i < 40; ++i) {
         fs::path file = root / "src" / numbered("d", i % 4) / numbered("e", i % 3) / numbered("f", i, ".bmp");
-        i % 7 == 3    ? writeFile(file, rlOf(seededBmp(i)))
-        : i % 11 == 5 ? writeFile(file, bmpWithCombinations(254))
-        : i % 13 == 6 ? writeFile(file, "junk")
-                      : writeFile(file, seededBmp(i, i % 2 ? 24 : 32));
+        writeFile(file, i % 7 == 3    ? rlOf(seededBmp(i))
+                        : i % 11 == 5 ? bmpWithCombinations(254)
+                        : i % 13 == 6 ? Bytes{'j', 'u', 'n', 'k'}
+                                      : seededBmp(i, i % 2 ? 24 : 32));
     }
 }
 
-TEST(BatchRun, OutputsAreTheSameWhateverTheNumberOfThreads) {
+TEST(BatchRun, AnyNumberOfThreadsWritesWhatOneDoesAndDryRunWritesNothing) {
     TempDir one;
     buildMixedTree(one.path());
-    Recorder expected;
-    runTree(one / "src", one / "src/b", {.copy = true, .jobs = 1}, expected);
-    ASSERT_EQ(expected.outcomes.size(), 42u);
+    const Tree before = snapshot(one.path());
+    const Names dry = runTree(one / "src", one / "src/b", {.copy = true, .jobs = 2, .dryRun = true});
+    EXPECT_EQ(snapshot(one.path()), before);
+    const Names expected = runTree(one / "src", one / "src/b", {.copy = true, .jobs = 1});
+    ASSERT_EQ(expected.size(), 42u);
+    // The dry run reads src/b/a.bmp before src/a.bmp has replaced it; every other outcome it foresees.
+    EXPECT_EQ(Names(dry.begin() + 2, dry.end()), Names(expected.begin() + 2, expected.end()));
     for (int attempt = 0; attempt < 3; ++attempt) {
         TempDir four;
         buildMixedTree(four.path());
-        Recorder recorder;
-        runTree(four / "src", four / "src/b", {.copy = true, .jobs = 4}, recorder);
+        EXPECT_EQ(runTree(four / "src", four / "src/b", {.copy = true, .jobs = 4}), expected);
         EXPECT_EQ(snapshot(four.path()), snapshot(one.path()));
-        EXPECT_EQ(recorder.outcomes, expected.outcomes);
     }
-}
-
-TEST(BatchRun, DryRunWritesNothingAndForeseesTheOutcomes) {
-    TempDir dir;
-    buildMixedTree(dir.path());
-    fs::create_directories(dir / "out");
-    const auto before = snapshot(dir.path());
-    Recorder dry, real;
-    runTree(dir / "src", dir / "out", {.copy = true, .jobs = 2, .dryRun = true}, dry);
-    EXPECT_EQ(snapshot(dir.path()), before);
-    runTree(dir / "src", dir / "out", {.copy = true, .jobs = 2}, real);
-    EXPECT_EQ(dry.outcomes, real.outcomes);
-    EXPECT_FALSE(fs::is_empty(dir / "out"));
 }
 
 }  // namespace
