@@ -91,7 +91,8 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     }
     const std::string& entry = result.entry;
 
-    if (!PathExists(entry)) {
+    fs::file_status status;
+    if (!PathExists(entry, status)) {
         return settle(result, Outcome::Skipped, Reason::Vanished);
     }
     if (!target) {
@@ -99,14 +100,9 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     }
     imaging::ResetImageModel(state.model);
 
-    std::error_code ec;
-    fs::file_status status = fs::status(fs::path(entry), ec);
-    if (ec || !fs::is_regular_file(status)) {
+    // Opening a pipe or a device would block or never end.
+    if (!fs::is_regular_file(status)) {
         return settle(result, Outcome::Failed, Reason::ReadFailed, "not a regular file");
-    }
-    std::uintmax_t size = fs::file_size(fs::path(entry), ec);
-    if (ec) {
-        size = 0;
     }
     std::ifstream in(fs::path(entry), std::ios::binary);
     if (!in) {
@@ -119,6 +115,11 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     }
     state.bytes.resize(static_cast<std::size_t>(in.gcount()));
     std::string_view signature(reinterpret_cast<const char*>(state.bytes.data()), state.bytes.size());
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    in.seekg(static_cast<std::streamoff>(state.bytes.size()));
+    const std::uintmax_t size = end > 0 ? static_cast<std::uintmax_t>(end) : 0;
 
     const bool compress = plan.direction == Direction::Compress;
     const bool convertible = signature == (compress ? "BM" : "RL");

@@ -135,11 +135,18 @@ std::vector<std::string> FindFiles(const std::string& folder, std::string_view p
 }
 
 bool PathExists(const std::string& path) {
+    fs::file_status status;
+    return PathExists(path, status);
+}
+
+bool PathExists(const std::string& path, fs::file_status& status) {
     if (path.empty() || isPathSeparator(path.back())) {
+        status = fs::file_status(fs::file_type::not_found);
         return false;
     }
     std::error_code ec;
-    return fs::exists(fs::status(fs::path(path), ec));
+    status = fs::status(fs::path(path), ec);
+    return fs::exists(status);
 }
 
 }  // namespace batch

@@ -4,6 +4,7 @@
 // Paths are texts: a list entry is the folder text, one separator and the file name as the file system
 // reports it, so the target path rule can cut the source folder text off its front.
 
+#include <filesystem>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -36,5 +37,7 @@ std::vector<std::string> FindFiles(const std::string& folder, std::string_view p
 // True when a file or folder exists at exactly that path. "" and any path ending with a separator give
 // false, as a drive or file-system root does.
 bool PathExists(const std::string& path);
+// The same test, handing back what it found, so callers need not ask the file system twice.
+bool PathExists(const std::string& path, std::filesystem::file_status& status);
 
 }  // namespace batch

@@ -51,19 +51,15 @@ tarvik::Status CreateMirrorFolders(const std::string& entry, const std::string& 
         if (end > start) {
             folder += pathSeparator();
             folder.append(*below, start, end - start);
-            if (!PathExists(folder)) {
+            fs::file_status status;
+            if (!PathExists(folder, status)) {
                 std::error_code ec;
                 fs::create_directory(fs::path(folder), ec);
                 if (ec) {
-                    return tarvik::makeError(tarvik::ErrorCode::Io,
-                                             folder + ": " + ec.message());
+                    return tarvik::makeError(tarvik::ErrorCode::Io, folder + ": " + ec.message());
                 }
-            } else {
-                std::error_code ec;
-                if (!fs::is_directory(fs::path(folder), ec)) {
-                    return tarvik::makeError(tarvik::ErrorCode::Io,
-                                             folder + ": a file has that name");
-                }
+            } else if (!fs::is_directory(status)) {
+                return tarvik::makeError(tarvik::ErrorCode::Io, folder + ": a file has that name");
             }
         }
         start = end + 1;
