@@ -1,0 +1,101 @@
+// A batch run stopped part-way, by Ctrl-C (SIGINT) or by SIGKILL, leaves every target either complete
+// (the exact conversion of its source) or absent, never a partial file under a target's name.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+
+#include <thread>
+
+#include "hostile_support.h"
+
+namespace hostile {
+namespace {
+
+struct Interruption {
+    const char* direction;
+    int signal;
+    int files;
+};
+
+std::string nameOf(const testing::TestParamInfo<Interruption>& info) {
+    return std::string(info.param.direction) + (info.param.signal == SIGINT ? "_sigint" : "_sigkill");
+}
+
+bool anyTargetWritten(const fs::path& backup) {
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(backup, ec)) {
+        if (entry.path().extension() == ".bmp") {
+            return true;
+        }
+    }
+    return false;
+}
+
+class InterruptedBatch : public testing::TestWithParam<Interruption> {};
+
+TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
+    const Interruption how = GetParam();
+    const bool compress = std::string(how.direction) == "compress";
+    ScratchDir root;
+    const fs::path src = root / "src", bak = root / "bak";
+    fs::create_directories(src);
+    fs::create_directories(bak);
+    // Large pictures, so the run takes long enough to be caught in the middle and a write is likely to be
+    // under way when the signal comes; decompression writes 4 MiB per file.
+    const Bytes bitmap = spriteBitmap(compress ? 512 : 1024, compress ? 512 : 1024, 60);
+    const Bytes source = compress ? bitmap : expectedCompressed(bitmap);
+    const Bytes expected = compress ? expectedCompressed(bitmap) : expectedDecompressed(source);
+    for (int i = 0; i < how.files; ++i) {
+        writeFile(src / ("f" + std::to_string(1000 + i) + ".bmp"), source);
+    }
+
+    Child child({"batch", how.direction, src.string(), bak.string(), "--jobs", "2"},
+                {.timeout = std::chrono::seconds(120)});
+    bool signalled = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+    while (child.running() && std::chrono::steady_clock::now() < deadline) {
+        if (anyTargetWritten(bak)) {
+            child.sendSignal(how.signal);
+            signalled = true;
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::microseconds(500));
+    }
+    const RunResult result = child.wait();
+    ASSERT_TRUE(signalled) << "the run ended before it could be interrupted: " << describe(result);
+
+    if (how.signal == SIGINT) {
+        ASSERT_TRUE(result.exited()) << describe(result);
+        EXPECT_EQ(result.exitCode, 130) << result.err;
+        EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
+        EXPECT_TRUE(temporaryLeftovers(root.path()).empty()) << "the entries under way must finish";
+    } else {
+        EXPECT_EQ(result.signal, SIGKILL) << describe(result);
+    }
+
+    int complete = 0;
+    for (int i = 0; i < how.files; ++i) {
+        const fs::path target = bak / ("f" + std::to_string(1000 + i) + ".bmp");
+        if (fs::exists(target)) {
+            EXPECT_EQ(readFile(target), expected) << "partial target " << target;
+            ++complete;
+        }
+    }
+    EXPECT_GE(complete, 1);
+    EXPECT_LT(complete, how.files) << "not interrupted part-way";
+    RecordProperty("complete_targets", complete);
+    RecordProperty("temporary_leftovers", static_cast<int>(temporaryLeftovers(root.path()).size()));
+    for (int i = 0; i < how.files; ++i) {  // sources are never touched
+        EXPECT_EQ(fs::file_size(src / ("f" + std::to_string(1000 + i) + ".bmp")), source.size());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Hostile, InterruptedBatch,
+                         testing::Values(Interruption{"compress", SIGINT, 100},
+                                         Interruption{"compress", SIGKILL, 100},
+                                         Interruption{"decompress", SIGINT, 60},
+                                         Interruption{"decompress", SIGKILL, 60}),
+                         nameOf);
+
+}  // namespace
+}  // namespace hostile
