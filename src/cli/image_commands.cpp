@@ -182,21 +182,26 @@ int runConversion(const std::string& in, const std::string& out, bool compress) 
         return ExitFailed;
     }
     imaging::ImageModel model;
-    const imaging::Status loaded =
-        compress ? imaging::LoadBitmapImage(in, model) : imaging::LoadCompressedImage(in, model);
-    if (!loaded) {
+    if (compress) {
+        // Streams the bitmap twice instead of holding it: the same bytes as load-then-save.
+        if (const imaging::Status status = imaging::compressBitmapFile(in, out, model); !status) {
+            fail(in, status.error().code == imaging::ErrorCode::Io
+                         ? status.error().detail
+                         : "cannot compress: " + status.error().detail);
+            return ExitFailed;
+        }
+        return ExitOk;
+    }
+    if (const imaging::Status loaded = imaging::LoadCompressedImage(in, model); !loaded) {
         fail(in, loaded.error().detail);
         return ExitFailed;
     }
-    const imaging::Status saved =
-        compress ? imaging::SaveCompressedImage(out, model) : imaging::SaveBitmapImage(out, model);
-    if (!saved) {
+    if (const imaging::Status saved = imaging::SaveBitmapImage(out, model); !saved) {
         // A file system failure concerns OUT; anything else is about what IN holds.
         if (saved.error().code == imaging::ErrorCode::Io) {
             fail(out, "cannot write: " + saved.error().detail);
         } else {
-            fail(in,
-                 std::string(compress ? "cannot compress: " : "cannot decompress: ") + saved.error().detail);
+            fail(in, "cannot decompress: " + saved.error().detail);
         }
         return ExitFailed;
     }

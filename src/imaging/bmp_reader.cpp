@@ -1,39 +1,26 @@
-#include <algorithm>
-#include <fstream>
+#include <bit>
+#include <cstring>
 #include <system_error>
 
-#include "bmp_format.h"
+#include "bmp_stream.h"
 #include "byte_order.h"
 #include "colour_sets.h"
-#include "image_model.h"
 
 namespace imaging {
 
-namespace {
+namespace detail {
 
-using detail::loadS32;
-using detail::loadU16;
 using tarvik::makeError;
 
-// Up to this many pixels the statistics use small hash sets instead of the 24-bit bitsets.
-constexpr std::uint64_t SmallImagePixels = 4096;
-// Rows are streamed from the file in pieces of about this size, so reading overlaps little with the cache.
+namespace {
+
+// Rows are streamed in pieces of about this size, small enough to stay in the cache while they are scanned.
 constexpr std::uint64_t StreamChunkBytes = 512 * 1024;
 
-struct BitmapLayout {
-    std::uint32_t width = 0;
-    std::uint32_t height = 0;  // absolute value of the header's height
-    bool topDown = false;
-    int bytesPerPixel = 0;
-    std::uint64_t rowStride = 0;
-    std::uint64_t dataOffset = 0;
-    std::uint64_t pixelCount = 0;
+}  // namespace
 
-    std::uint64_t fileRowOffset(std::uint64_t fileRow) const { return dataOffset + fileRow * rowStride; }
-};
-
-// Copies the header into the model and checks that the declared pixels are all present in the file.
-Result<BitmapLayout> readHeader(const std::uint8_t* header, std::uint64_t fileLength, ImageModel& model) {
+Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t fileLength,
+                                      ImageModel& model) {
     model.BmpSignature = std::string{static_cast<char>(header[0]), static_cast<char>(header[1])};
     model.BmpFileSize = loadS32(header + bmp::OffsetFileSize);
     model.BmpReserved = loadS32(header + bmp::OffsetReserved);
@@ -65,9 +52,8 @@ Result<BitmapLayout> readHeader(const std::uint8_t* header, std::uint64_t fileLe
     layout.width = static_cast<std::uint32_t>(model.Width);
     // A negative height stores the top row first; the model is always kept bottom row first.
     layout.topDown = declaredHeight < 0;
-    const std::int64_t absHeight =
-        declaredHeight < 0 ? -static_cast<std::int64_t>(declaredHeight) : declaredHeight;
-    layout.height = static_cast<std::uint32_t>(absHeight);
+    layout.height = static_cast<std::uint32_t>(declaredHeight < 0 ? -static_cast<std::int64_t>(declaredHeight)
+                                                                  : declaredHeight);
     layout.bytesPerPixel = model.BitDepth / 8;
     layout.rowStride = bmp::rowStrideBytes(layout.width, layout.bytesPerPixel);
     layout.pixelCount = std::uint64_t{layout.width} * layout.height;
@@ -91,6 +77,60 @@ Result<BitmapLayout> readHeader(const std::uint8_t* header, std::uint64_t fileLe
     }
     return layout;
 }
+
+Result<BitmapFileRows> BitmapFileRows::open(const std::filesystem::path& path, ImageModel& model) {
+    std::error_code ec;
+    if (std::filesystem::is_directory(path, ec)) {
+        return makeError(ErrorCode::Io, "is a folder");
+    }
+    BitmapFileRows rows;
+    rows.m_in.open(path, std::ios::binary);
+    if (!rows.m_in) {
+        return makeError(ErrorCode::Io, "cannot open for reading");
+    }
+    rows.m_fileLength = std::filesystem::file_size(path, ec);
+    if (ec) {
+        return makeError(ErrorCode::Io, "cannot read: " + ec.message());
+    }
+    if (rows.m_fileLength < bmp::HeaderBytes) {
+        return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
+    }
+    std::uint8_t header[bmp::HeaderBytes];
+    rows.m_in.read(reinterpret_cast<char*>(header), bmp::HeaderBytes);
+    if (rows.m_in.gcount() != static_cast<std::streamsize>(bmp::HeaderBytes)) {
+        return makeError(ErrorCode::Io, "read error");
+    }
+    Result<BitmapLayout> layout = readBitmapHeader(header, rows.m_fileLength, model);
+    if (!layout) {
+        return layout.error();
+    }
+    rows.m_layout = layout.value();
+    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, StreamChunkBytes / rows.m_layout.rowStride);
+    rows.m_chunk.resize(static_cast<std::size_t>(rowsPerChunk * rows.m_layout.rowStride));
+    return rows;
+}
+
+Status BitmapFileRows::readRows(std::uint64_t first, std::uint64_t count) {
+    const std::uint64_t offset = m_layout.fileRowOffset(first);
+    // The file's last row may lack its padding.
+    const std::uint64_t bytes = std::min<std::uint64_t>(count * m_layout.rowStride, m_fileLength - offset);
+    m_in.seekg(static_cast<std::streamoff>(offset));
+    m_in.read(reinterpret_cast<char*>(m_chunk.data()), static_cast<std::streamsize>(bytes));
+    if (m_in.gcount() != static_cast<std::streamsize>(bytes)) {
+        return makeError(m_in.bad() ? ErrorCode::Io : ErrorCode::Truncated, "truncated pixel data");
+    }
+    return {};
+}
+
+}  // namespace detail
+
+namespace {
+
+using detail::BitmapLayout;
+using tarvik::makeError;
+
+// Up to this many pixels the statistics use small hash sets instead of the 24-bit bitsets.
+constexpr std::uint64_t SmallImagePixels = 4096;
 
 // One pass over the rows in upright order (bottom row first): the pixel records and all four statistics.
 template <class KeySet>
@@ -144,9 +184,45 @@ public:
     }
 
 private:
-    static std::uint32_t loadPixel3(const std::uint8_t* p) {
-        return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
-               (static_cast<std::uint32_t>(p[2]) << 16);
+    template <int BytesPerPixel>
+    static std::uint32_t loadRaw(const std::uint8_t* p) {
+        // As a little-endian word: blue in the low byte, alpha (32-bit) in the high one.
+        if constexpr (BytesPerPixel == 4) {
+            return detail::loadU32(p);
+        } else {
+            return p[0] | (static_cast<std::uint32_t>(p[1]) << 8) | (static_cast<std::uint32_t>(p[2]) << 16);
+        }
+    }
+
+    // True when the next four stored pixels all equal the previous one.
+    template <int BytesPerPixel>
+    bool nextFourRepeat(const std::uint8_t* p) const {
+        if constexpr (std::endian::native != std::endian::little) {
+            return false;
+        }
+        std::uint64_t head;
+        std::memcpy(&head, p, 8);
+        if constexpr (BytesPerPixel == 4) {
+            std::uint64_t tail;
+            std::memcpy(&tail, p + 8, 8);
+            return head == m_repeatHead && tail == m_repeatHead;
+        } else {
+            std::uint32_t tail;
+            std::memcpy(&tail, p + 8, 4);
+            return head == m_repeatHead && tail == m_repeatTail;
+        }
+    }
+
+    template <int BytesPerPixel>
+    void setPrevious(std::uint32_t raw) {
+        m_previousRaw = raw;
+        const std::uint64_t wide = raw;
+        if constexpr (BytesPerPixel == 4) {
+            m_repeatHead = wide | (wide << 32);
+        } else {
+            m_repeatHead = wide | (wide << 24) | (wide << 48);  // B G R B G R B G
+            m_repeatTail = (raw >> 16) | (raw << 8);            // R B G R
+        }
     }
 
     template <int BytesPerPixel, bool KeepPixels>
@@ -156,51 +232,62 @@ private:
         PixelRecord* out = m_rowRecords.data();
         if (!m_started) {
             m_started = true;
-            m_previousRaw = ~(BytesPerPixel == 4 ? detail::loadU32(bytes) : loadPixel3(bytes));
+            setPrevious<BytesPerPixel>(~loadRaw<BytesPerPixel>(bytes));
         }
-        for (std::uint32_t x = 0; x < m_width; ++x, bytes += BytesPerPixel) {
-            // Stored as B G R (A): as a little-endian word, blue is the low byte.
-            const std::uint32_t raw = BytesPerPixel == 4 ? detail::loadU32(bytes) : loadPixel3(bytes);
+        std::uint32_t x = 0;
+        while (x < m_width) {
             // Runs of one pixel value are the common case in the images this tool is for; they cannot change
-            // any set, only the alpha counters.
-            if (raw == m_previousRaw) {
-                alphaPixels += m_previousIsAlpha;
-                transparentPixels += m_previousIsTransparent;
+            // any set, only the alpha counters, so they are skipped four pixels at a time.
+            if (x + 4 <= m_width && nextFourRepeat<BytesPerPixel>(bytes)) {
+                alphaPixels += 4 * m_previousIsAlpha;
+                transparentPixels += 4 * m_previousIsTransparent;
                 if constexpr (KeepPixels) {
-                    out[x] = m_previousRecord;
+                    out[x] = out[x + 1] = out[x + 2] = out[x + 3] = m_previousRecord;
                 }
+                x += 4;
+                bytes += 4 * BytesPerPixel;
                 continue;
             }
-            m_previousRaw = raw;
-            const auto color =
-                static_cast<std::int32_t>(((raw & 0xFF) << 16) | (raw & 0xFF00) | ((raw >> 16) & 0xFF));
-            const std::int32_t alpha = BytesPerPixel == 4 ? static_cast<std::int32_t>(raw >> 24) : 255;
-            m_previousIsAlpha = alpha < 255 ? 1 : 0;
-            m_previousIsTransparent = alpha == 0 ? 1 : 0;
+            const std::uint32_t raw = loadRaw<BytesPerPixel>(bytes);
+            if (raw != m_previousRaw) {
+                setPrevious<BytesPerPixel>(raw);
+                addNewValue<BytesPerPixel>(bytes);
+            }
             alphaPixels += m_previousIsAlpha;
             transparentPixels += m_previousIsTransparent;
-            m_previousRecord = PixelRecord{color, alpha};
             if constexpr (KeepPixels) {
                 out[x] = m_previousRecord;
             }
-            if (alpha != 0 && m_colours.insert(static_cast<std::uint32_t>(color))) {
-                ++m_windowsColours;
-            }
-            // The combination is the exact alpha, not its level: alpha 200 and 201 are two entries.
-            if (alpha >= bmp::MinPaletteAlpha) {
-                const std::uint32_t rgb565 = ToRgb565(color);
-                if (m_combinations.insert((rgb565 << 8) | static_cast<std::uint32_t>(alpha))) {
-                    if (m_combinationCount < 255) {
-                        m_model.PaletteColors[static_cast<std::size_t>(m_combinationCount)] =
-                            static_cast<std::int32_t>(rgb565);
-                        m_model.PaletteAlphas[static_cast<std::size_t>(m_combinationCount)] = alpha;
-                    }
-                    ++m_combinationCount;
-                }
-            }
+            ++x;
+            bytes += BytesPerPixel;
         }
         m_alphaPixels = alphaPixels;
         m_transparentPixels = transparentPixels;
+    }
+
+    // A pixel unlike its predecessor: look its colour and combination up.
+    template <int BytesPerPixel>
+    void addNewValue(const std::uint8_t* bytes) {
+        m_previousRecord = detail::recordFromBytes(bytes, BytesPerPixel);
+        const std::int32_t color = m_previousRecord.Color;
+        const std::int32_t alpha = m_previousRecord.Alpha;
+        m_previousIsAlpha = alpha < 255 ? 1 : 0;
+        m_previousIsTransparent = alpha == 0 ? 1 : 0;
+        if (alpha != 0 && m_colours.insert(static_cast<std::uint32_t>(color))) {
+            ++m_windowsColours;
+        }
+        // The combination is the exact alpha, not its level: alpha 200 and 201 are two entries.
+        if (alpha >= bmp::MinPaletteAlpha) {
+            const std::uint32_t rgb565 = ToRgb565(color);
+            if (m_combinations.insert((rgb565 << 8) | static_cast<std::uint32_t>(alpha))) {
+                if (m_combinationCount < 255) {
+                    m_model.PaletteColors[static_cast<std::size_t>(m_combinationCount)] =
+                        static_cast<std::int32_t>(rgb565);
+                    m_model.PaletteAlphas[static_cast<std::size_t>(m_combinationCount)] = alpha;
+                }
+                ++m_combinationCount;
+            }
+        }
     }
 
     ImageModel& m_model;
@@ -218,16 +305,18 @@ private:
 
     bool m_started = false;
     std::uint32_t m_previousRaw = 0;
+    std::uint64_t m_repeatHead = 0;
+    std::uint32_t m_repeatTail = 0;
     std::int32_t m_previousIsAlpha = 0;
     std::int32_t m_previousIsTransparent = 0;
     PixelRecord m_previousRecord;
 };
 
-// RowSource: a callable that takes a visitor and calls it with each row's first byte, bottom row first.
-template <class KeySet, class RowSource>
-Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, RowSource& rows) {
+// forEachRow: a callable that takes a visitor and calls it with each row's first byte, bottom row first.
+template <class KeySet, class ForEachRow>
+Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
     StatisticsPass<KeySet> pass(layout, model, keepPixels);
-    Status status = rows([&pass](const std::uint8_t* row) { pass.row(row); });
+    Status status = forEachRow([&pass](const std::uint8_t* row) { pass.row(row); });
     if (!status) {
         return status;
     }
@@ -235,83 +324,21 @@ Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixel
     return {};
 }
 
-template <class RowSource>
-Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, RowSource& rows) {
+template <class ForEachRow>
+Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
     if (layout.pixelCount <= SmallImagePixels) {
-        return runPassWith<detail::SmallKeySet>(layout, model, keepPixels, rows);
+        return runPassWith<detail::SmallKeySet>(layout, model, keepPixels, forEachRow);
     }
-    return runPassWith<detail::SparseBitset24>(layout, model, keepPixels, rows);
+    return runPassWith<detail::SparseBitset24>(layout, model, keepPixels, forEachRow);
 }
 
 Status streamBitmap(const std::filesystem::path& path, ImageModel& model, bool keepPixels) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return makeError(ErrorCode::Io, "is a folder");
+    Result<detail::BitmapFileRows> rows = detail::BitmapFileRows::open(path, model);
+    if (!rows) {
+        return rows.error();
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return makeError(ErrorCode::Io, "cannot open for reading");
-    }
-    const std::uintmax_t fileLength = std::filesystem::file_size(path, ec);
-    if (ec) {
-        return makeError(ErrorCode::Io, "cannot read: " + ec.message());
-    }
-    if (fileLength < bmp::HeaderBytes) {
-        return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
-    }
-    std::uint8_t header[bmp::HeaderBytes];
-    in.read(reinterpret_cast<char*>(header), bmp::HeaderBytes);
-    if (in.gcount() != static_cast<std::streamsize>(bmp::HeaderBytes)) {
-        return makeError(ErrorCode::Io, "read error");
-    }
-    Result<BitmapLayout> parsed = readHeader(header, fileLength, model);
-    if (!parsed) {
-        return parsed.error();
-    }
-    const BitmapLayout layout = parsed.value();
-
-    const std::uint64_t rowsPerChunk = std::max<std::uint64_t>(1, StreamChunkBytes / layout.rowStride);
-    std::vector<std::uint8_t> chunk(static_cast<std::size_t>(rowsPerChunk * layout.rowStride));
-    // Reads file rows [first, first + count); the last row of the file may lack its padding.
-    auto readRows = [&](std::uint64_t first, std::uint64_t count) -> Status {
-        const std::uint64_t offset = layout.fileRowOffset(first);
-        const std::uint64_t bytes = std::min<std::uint64_t>(count * layout.rowStride, fileLength - offset);
-        in.seekg(static_cast<std::streamoff>(offset));
-        in.read(reinterpret_cast<char*>(chunk.data()), static_cast<std::streamsize>(bytes));
-        if (in.gcount() != static_cast<std::streamsize>(bytes)) {
-            return makeError(in.bad() ? ErrorCode::Io : ErrorCode::Truncated, "truncated pixel data");
-        }
-        return {};
-    };
-    auto rows = [&](auto&& visit) -> Status {
-        const std::uint64_t height = layout.height;
-        if (!layout.topDown) {
-            for (std::uint64_t first = 0; first < height; first += rowsPerChunk) {
-                const std::uint64_t count = std::min(rowsPerChunk, height - first);
-                if (Status status = readRows(first, count); !status) {
-                    return status;
-                }
-                for (std::uint64_t j = 0; j < count; ++j) {
-                    visit(chunk.data() + j * layout.rowStride);
-                }
-            }
-            return {};
-        }
-        // Top-down file: walk it from its end so the rows still arrive bottom row first.
-        for (std::uint64_t end = height; end > 0;) {
-            const std::uint64_t count = std::min(rowsPerChunk, end);
-            const std::uint64_t first = end - count;
-            if (Status status = readRows(first, count); !status) {
-                return status;
-            }
-            for (std::uint64_t j = count; j > 0; --j) {
-                visit(chunk.data() + (j - 1) * layout.rowStride);
-            }
-            end = first;
-        }
-        return {};
-    };
-    return runPass(layout, model, keepPixels, rows);
+    auto forEachRow = [&rows](auto&& visit) { return rows->forEachRow(true, visit); };
+    return runPass(rows->layout(), model, keepPixels, forEachRow);
 }
 
 }  // namespace
@@ -320,19 +347,19 @@ Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model) {
     if (file.size() < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
-    Result<BitmapLayout> parsed = readHeader(file.data(), file.size(), model);
+    Result<BitmapLayout> parsed = detail::readBitmapHeader(file.data(), file.size(), model);
     if (!parsed) {
         return parsed.error();
     }
     const BitmapLayout layout = parsed.value();
-    auto rows = [&](auto&& visit) -> Status {
+    auto forEachRow = [&](auto&& visit) -> Status {
         for (std::uint64_t upright = 0; upright < layout.height; ++upright) {
             const std::uint64_t fileRow = layout.topDown ? layout.height - 1 - upright : upright;
             visit(file.data() + layout.fileRowOffset(fileRow));
         }
         return {};
     };
-    return runPass(layout, model, true, rows);
+    return runPass(layout, model, true, forEachRow);
 }
 
 Status LoadBitmapImage(const std::filesystem::path& path, ImageModel& model) {

@@ -66,14 +66,6 @@ Result<std::string> ReadSignature(const std::filesystem::path& path) {
     }
 }
 
-std::uint16_t ToRgb565(std::int32_t color) {
-    const auto value = static_cast<std::uint32_t>(color);
-    const std::uint32_t red = value & 0xFF;
-    const std::uint32_t green = (value >> 8) & 0xFF;
-    const std::uint32_t blue = (value >> 16) & 0xFF;
-    return static_cast<std::uint16_t>(((red & 0xF8) << 8) | ((green & 0xFC) << 3) | (blue >> 3));
-}
-
 std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
                               bool alphaTableFlag) {
     if (alpha == 0) {

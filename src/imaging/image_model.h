@@ -72,7 +72,11 @@ void ResetImageModel(ImageModel& model);
 Result<std::string> ReadSignature(const std::filesystem::path& path);
 
 // Top five bits of red, six of green, five of blue: red in bits 15-11. Low bits are dropped, not rounded.
-std::uint16_t ToRgb565(std::int32_t color);
+inline std::uint16_t ToRgb565(std::int32_t color) {
+    const auto value = static_cast<std::uint32_t>(color);
+    return static_cast<std::uint16_t>(((value & 0xF8) << 8) | (((value >> 8) & 0xFC) << 3) |
+                                      ((value >> 19) & 0x1F));
+}
 
 // RL palette index (1-based) of the first palette entry with this 5-6-5 colour (and, when the alpha table
 // is written, this alpha); 0 for alpha 0 or no match.
@@ -95,6 +99,13 @@ Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& 
 // pixels (Pixels is left empty): what an information report needs, at a fraction of the memory.
 // Fails exactly where LoadBitmapImage fails.
 Status inspectBitmapImage(const std::filesystem::path& path, ImageModel& model);
+
+// LoadBitmapImage then SaveCompressedImage without holding the image: two streaming passes over the file
+// (statistics, then codes) give the same bytes and the same refusals in a small, fixed amount of memory.
+// The model receives what inspectBitmapImage gives (Pixels stays empty). Fails with the reader's or the
+// writer's reason; the target is then left as it was.
+Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesystem::path& target,
+                          ImageModel& model);
 
 // Pixels with alpha below 255 (transparent ones included) and pixels with alpha 0.
 struct AlphaCounts {

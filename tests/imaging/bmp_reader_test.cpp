@@ -80,13 +80,16 @@ TEST(BitmapReader, TwentyFourBitRowsSkipTheirPadding) {
 
 TEST(BitmapReader, StatisticsMatchTheirDefinitionsForSmallAndLargeImages) {
     for (auto [width, height] : {std::pair{9, 7}, std::pair{64, 64}, std::pair{300, 200}}) {
-        const auto pixels = mixedPixels(static_cast<std::size_t>(width * height), 11);
-        ImageModel model;
-        ASSERT_TRUE(decodeBitmap(makeBitmap(width, height, pixels, 32), model));
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            ASSERT_EQ(model.Pixels[i].Alpha, pixels[i].a);
+        for (int bits : {24, 32}) {
+            const auto pixels = mixedPixels(static_cast<std::size_t>(width * height), 11);
+            ImageModel model;
+            ASSERT_TRUE(decodeBitmap(makeBitmap(width, height, pixels, bits), model));
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                ASSERT_EQ(model.Pixels[i].Color, colourOf(pixels[i]));
+                ASSERT_EQ(model.Pixels[i].Alpha, bits == 32 ? pixels[i].a : 255);
+            }
+            expectStatistics(model, pixels, bits == 32);
         }
-        expectStatistics(model, pixels, true);
     }
 }
 

@@ -182,3 +182,33 @@ TEST(RlWriter, RoundTripKeepsFiveSixFiveColoursAndAlphaLevels) {
         ASSERT_EQ(back.Pixels[i].Color, colour) << i;
     }
 }
+
+TEST(RlWriter, StreamingCompressionWritesTheBytesOfLoadThenSave) {
+    TempDir dir;
+    std::vector<Rgba> pixels;  // 1200 x 500: several pieces per pass; runs of 40 pixels, 40 combinations
+    for (int i = 0; i < 1200 * 500; ++i) {
+        const int k = (i / 40 + i / 1200) % 40;
+        pixels.push_back(Rgba{static_cast<std::uint8_t>(k * 6), 90, static_cast<std::uint8_t>(255 - k * 6),
+                              static_cast<std::uint8_t>(k % 5 ? 255 : k * 3)});
+    }
+    for (int bits : {24, 32}) {
+        for (bool topDown : {false, true}) {
+            writeFile(dir / "in.bmp", makeBitmap(1200, 500, pixels, bits, topDown));
+            ImageModel loaded, streamed;
+            ASSERT_TRUE(LoadBitmapImage(dir / "in.bmp", loaded));
+            ASSERT_TRUE(compressBitmapFile(dir / "in.bmp", dir / "streamed.rl", streamed));
+            EXPECT_EQ(readFile(dir / "streamed.rl"), encodeCompressed(loaded).value()) << bits << topDown;
+            EXPECT_EQ(streamed.CompressedColorCount, loaded.CompressedColorCount);
+        }
+    }
+    writeFile(dir / "many.bmp", makeBitmap(300, 1, distinctColours(300), 24));
+    writeFile(dir / "kept.rl", {'o', 'l', 'd'});
+    ImageModel model;
+    EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "kept.rl", model).error().detail,
+              "too many colour/alpha combinations: 300 (at most 253)");
+    EXPECT_EQ(readFile(dir / "kept.rl"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(compressBitmapFile(dir / "missing.bmp", dir / "x.rl", model).error().code, ErrorCode::Io);
+    EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "no" / "x.rl", model).error().code,
+              ErrorCode::TooManyColours);
+    EXPECT_EQ(dir.entryCount(), 4u);
+}

@@ -1,0 +1,77 @@
+#pragma once
+
+// Reading a Windows bitmap's rows without holding the file: the header checks shared by every bitmap reader,
+// and a row source that streams the rows in pieces, bottom row first or top row first.
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <vector>
+
+#include "bmp_format.h"
+#include "image_model.h"
+
+namespace imaging::detail {
+
+struct BitmapLayout {
+    std::uint32_t width = 0;
+    std::uint32_t height = 0;  // absolute value of the header's height
+    bool topDown = false;      // negative height: the file stores the top row first
+    int bytesPerPixel = 0;
+    std::uint64_t rowStride = 0;
+    std::uint64_t dataOffset = 0;
+    std::uint64_t pixelCount = 0;
+
+    std::uint64_t fileRowOffset(std::uint64_t fileRow) const { return dataOffset + fileRow * rowStride; }
+};
+
+// Copies the 54 header bytes into the model (Height made positive) and checks that every declared pixel
+// byte lies within fileLength; fails with a reason otherwise.
+Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t fileLength,
+                                      ImageModel& model);
+
+// One stored pixel (B G R, or B G R A) as a record; 24-bit pixels are opaque.
+inline PixelRecord recordFromBytes(const std::uint8_t* p, int bytesPerPixel) {
+    return PixelRecord{p[2] | (p[1] << 8) | (p[0] << 16), bytesPerPixel == 4 ? p[3] : 255};
+}
+
+class BitmapFileRows {
+public:
+    // Opens the file and reads its header into the model. Fails like LoadBitmapImage on a bad header.
+    static Result<BitmapFileRows> open(const std::filesystem::path& path, ImageModel& model);
+
+    const BitmapLayout& layout() const { return m_layout; }
+
+    // Calls visit(const std::uint8_t* row) for every row, bottom row first or top row first.
+    template <class Visit>
+    Status forEachRow(bool bottomRowFirst, Visit&& visit) {
+        const std::uint64_t height = m_layout.height;
+        const std::uint64_t rowsPerChunk = m_chunk.size() / m_layout.rowStride;
+        // File rows ascend from the first stored row; the wanted order decides the direction of the walk.
+        const bool ascending = bottomRowFirst != m_layout.topDown;
+        for (std::uint64_t done = 0; done < height;) {
+            const std::uint64_t count = std::min(rowsPerChunk, height - done);
+            const std::uint64_t first = ascending ? done : height - done - count;
+            if (Status status = readRows(first, count); !status) {
+                return status;
+            }
+            for (std::uint64_t j = 0; j < count; ++j) {
+                visit(m_chunk.data() + (ascending ? j : count - 1 - j) * m_layout.rowStride);
+            }
+            done += count;
+        }
+        return {};
+    }
+
+private:
+    BitmapFileRows() = default;
+    Status readRows(std::uint64_t first, std::uint64_t count);
+
+    std::ifstream m_in;
+    std::uint64_t m_fileLength = 0;
+    BitmapLayout m_layout;
+    std::vector<std::uint8_t> m_chunk;
+};
+
+}  // namespace imaging::detail
