@@ -223,12 +223,12 @@ void addBatchCommand(CLI::App& app, int& exitCode) {
     CLI::App* command = app.add_subcommand(
         "batch", "Convert every .bmp file of a folder tree into a backup folder that mirrors it");
     command
-        ->add_option("direction", options->direction,
+        ->add_option("DIRECTION", options->direction,
                      "compress (bitmaps to RL) or decompress (RL to bitmaps)")
         ->required()
         ->check(CLI::IsMember({"compress", "decompress"}));
-    command->add_option("source", options->source, "folder whose .bmp files are converted")->required();
-    command->add_option("backup", options->backup, "existing folder that receives the converted files")
+    command->add_option("SOURCE", options->source, "folder whose .bmp files are converted")->required();
+    command->add_option("BACKUP", options->backup, "existing folder that receives the converted files")
         ->required();
     command->add_flag("--subfolders", options->subfolders, "include the files of every subfolder");
     command->add_flag("--copy", options->copy, "copy files already in the target format unchanged");
