@@ -119,12 +119,7 @@ TEST_F(ImageCommands, CompressAndDecompressWriteExactBytes) {
 }
 
 TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {
-    std::vector<Rgba> many;
-    for (int i = 0; i < 300; ++i) {
-        many.push_back(
-            Rgba{static_cast<std::uint8_t>(i % 32 * 8), static_cast<std::uint8_t>(i / 32 * 4), 0, 255});
-    }
-    writeFile(path("many.bmp"), makeBitmap(300, 1, many, 24));
+    writeFile(path("many.bmp"), makeBitmap(300, 1, distinctColours(300), 24));
     writeFile(path("row.rl"), redGapBlueRl());
     writeFile(path("kept.out"), {'o', 'l', 'd'});
 
@@ -144,17 +139,14 @@ TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {
 }
 
 TEST_F(ImageCommands, UsageErrorsHelpAndVersion) {
-    EXPECT_EQ(run({"compress", path("only-one")}).exitCode, 2);
-    EXPECT_EQ(run({"info"}).exitCode, 2);
-    EXPECT_EQ(run({"info", "a", "b"}).exitCode, 2);
-    EXPECT_EQ(run({"decompress", "--bogus", "a", "b"}).exitCode, 2);
-
+    for (const auto& args : {std::vector<std::string>{"compress", "in"},
+                             {"info"},
+                             {"info", "a", "b"},
+                             {"info", "--bogus", "a"}}) {
+        EXPECT_EQ(run(args).exitCode, 2) << args[0];
+    }
     const Outcome help = run({"--help"});
     EXPECT_EQ(help.exitCode, 0);
-    for (const char* name : {"info", "compress", "decompress"}) {
-        EXPECT_NE(help.out.find(name), std::string::npos) << name;
-    }
-    const Outcome version = run({"--version"});
-    EXPECT_EQ(version.exitCode, 0);
-    EXPECT_EQ(version.out, "tarvikbmp " TARVIKBMP_VERSION "\n");
+    EXPECT_NE(help.out.find("decompress"), std::string::npos);
+    EXPECT_EQ(run({"--version"}).out, "tarvikbmp " TARVIKBMP_VERSION "\n");
 }

@@ -17,24 +17,6 @@ TEST(ImageModel, ToRgb565KeepsTheTopBitsOfEachChannel) {
     EXPECT_EQ(ToRgb565(0x070307), 0);
 }
 
-TEST(ImageModel, ResetClearsEveryFieldAndArray) {
-    ImageModel model;
-    ASSERT_TRUE(decodeBitmap(makeBitmap(10, 1, redGapBlueRow()), model));
-    ASSERT_TRUE(decodeCompressed(redGapBlueRl(), model));
-    ResetImageModel(model);
-    EXPECT_EQ(model.BmpSignature, "  ");
-    EXPECT_EQ(model.RlSignature, "  ");
-    EXPECT_EQ(model.BmpFileSize, 0);
-    EXPECT_EQ(model.Width, 0);
-    EXPECT_EQ(model.BitDepth, 0);
-    EXPECT_EQ(model.CompressedColorCount, 0);
-    EXPECT_EQ(model.TransparentPixelCount, 0);
-    EXPECT_EQ(model.RlAlphaFlag, 0);
-    EXPECT_EQ(model.RlKeyColor, 0);
-    EXPECT_TRUE(model.Pixels.empty() && model.PaletteColors.empty() && model.PaletteAlphas.empty() &&
-                model.RlPalette.empty() && model.RlAlphaTable.empty());
-}
-
 TEST(ImageModel, ReadSignatureTakesTheFirstTwoBytesAsTheyAre) {
     TempDir dir;
     writeFile(dir / "one", {'B'});
