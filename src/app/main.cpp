@@ -2,6 +2,7 @@
 
 #ifdef TARVIK_WITH_GUI
 #include "gui_main.h"
+#include "page_commands.h"
 #endif
 
 #include <cstdio>
@@ -11,7 +12,8 @@ int main(int argc, char** argv) {
         return cli::run(argc, argv);
     }
 #ifdef TARVIK_WITH_GUI
-    return shell::runGui(argc, argv);
+    // Files named on the command line, or handed over by a later start, open in the image tab.
+    return shell::runGui(argc, argv, shell::attachPageCommands);
 #else
     std::fprintf(stderr, "tarvikbmp: built without the window; see tarvikbmp --help\n");
     return 1;

@@ -1,0 +1,267 @@
+#include "batch_tab.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScreen>
+
+#include "file_dialogs.h"
+#include "file_search.h"
+#include "folder_tab.h"
+#include "frm_travail.h"
+#include "program_settings.h"
+
+namespace shell {
+namespace {
+
+constexpr std::string_view BitmapPattern = "*.bmp";
+constexpr int EntryPathRole = Qt::UserRole;
+
+// Paths stay bytes from the file system to the engine, so that names which are not valid UTF-8 still work.
+std::string fileSystemText(const QString& text) {
+    return QFile::encodeName(text).toStdString();
+}
+
+QString displayText(const std::string& path) {
+    return QFile::decodeName(QByteArray::fromStdString(path));
+}
+
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+}  // namespace
+
+std::filesystem::path BatchTab::programFolderPath() const {
+    return std::filesystem::path(fileSystemText(m_form.programFolder()));
+}
+
+// Hands the engine's reports to the window's thread, at most one pending at a time: a fast run reports
+// thousands of entries a second and the window needs only the latest position.
+class BatchTab::Forwarder : public batch::RunObserver {
+public:
+    explicit Forwarder(BatchTab& tab) : m_tab(tab) {}
+    void onEntry(const batch::EntryResult&, batch::Progress progress) override {
+        m_tab.m_finished = progress.position;
+        if (!m_tab.m_progressPosted.exchange(true)) {
+            QMetaObject::invokeMethod(
+                &m_tab, [tab = &m_tab] { tab->showProgress(); }, Qt::QueuedConnection);
+        }
+    }
+
+private:
+    BatchTab& m_tab;
+};
+
+BatchTab::BatchTab(MainForm& form, batch::Direction direction, viewer::FileDialogs& dialogs, QObject* parent)
+    : QObject(parent),
+      m_form(form),
+      m_c(direction == batch::Direction::Compress ? form.compressionPage() : form.decompressionPage()),
+      m_direction(direction),
+      m_dialogs(dialogs) {
+    const bool compress = direction == batch::Direction::Compress;
+    m_sourceSetting =
+        static_cast<int>(compress ? settings::Folder::CompressSource : settings::Folder::DecompressSource);
+    m_backupSetting =
+        static_cast<int>(compress ? settings::Folder::CompressBackup : settings::Folder::DecompressBackup);
+    connect(m_c.chooseSource, &QPushButton::clicked, this, &BatchTab::chooseSourceFolder);
+    connect(m_c.chooseBackup, &QPushButton::clicked, this, &BatchTab::chooseBackupFolder);
+    connect(m_c.includeSubfolders, &QCheckBox::toggled, this, &BatchTab::includeSubfoldersChanged);
+    connect(m_c.fileList, &QListWidget::itemClicked, this, &BatchTab::entryClicked);
+    connect(m_c.start, &QPushButton::clicked, this, &BatchTab::start);
+    m_c.fileList->installEventFilter(this);
+    m_c.fileList->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+}
+
+BatchTab::~BatchTab() {
+    if (m_worker.joinable()) {
+        m_cancelRequested = true;
+        m_worker.join();
+    }
+    delete m_progress;
+}
+
+std::vector<std::string> BatchTab::entries() const {
+    std::vector<std::string> paths;
+    paths.reserve(static_cast<std::size_t>(m_c.fileList->count()));
+    for (int i = 0; i < m_c.fileList->count(); ++i) {
+        paths.push_back(m_c.fileList->item(i)->data(EntryPathRole).toByteArray().toStdString());
+    }
+    return paths;
+}
+
+QString BatchTab::startFolder(int settingNumber) const {
+    const std::string stored = settings::readSetting(
+        programFolderPath(), settings::folderKey(static_cast<settings::Folder>(settingNumber)), "c:\\");
+    // "c:\" is where the browser starts on the system the settings file was made for; a folder that is not
+    // there opens the browser in the home folder.
+    const QString folder = displayText(stored);
+    return QFileInfo(folder).isDir() ? folder : QDir::homePath();
+}
+
+void BatchTab::chooseSourceFolder() {
+    const QString chosen = viewer::BrowseForFolder(m_dialogs, &m_form, startFolder(m_sourceSetting),
+                                                   text(m_form.language().message(4)));
+    if (!chosen.isEmpty()) {
+        const std::string folder = batch::sourceFolderText(fileSystemText(chosen));
+        settings::writeSetting(programFolderPath(),
+                               settings::folderKey(static_cast<settings::Folder>(m_sourceSetting)), folder);
+        m_c.sourceFolder->setText(displayText(folder));
+        fillList();
+        setCountLabel();
+    }
+    updateStartButton();
+}
+
+void BatchTab::chooseBackupFolder() {
+    const QString chosen = viewer::BrowseForFolder(m_dialogs, &m_form, startFolder(m_backupSetting),
+                                                   text(m_form.language().message(3)));
+    if (!chosen.isEmpty()) {
+        m_c.backupFolder->setText(chosen);
+        settings::writeSetting(programFolderPath(),
+                               settings::folderKey(static_cast<settings::Folder>(m_backupSetting)),
+                               batch::sourceFolderText(fileSystemText(chosen)));
+    }
+    updateStartButton();
+}
+
+void BatchTab::includeSubfoldersChanged() {
+    if (!m_c.sourceFolder->text().isEmpty()) {
+        fillList();
+        setCountLabel();
+    }
+    updateStartButton();
+}
+
+void BatchTab::entryClicked(QListWidgetItem* item) {
+    if (item == nullptr) {
+        return;
+    }
+    item->setCheckState(item->checkState() == Qt::Checked ? Qt::Unchecked : Qt::Checked);
+    // The compression list has no click handler of its own: its button waits for the next folder choice.
+    if (m_direction == batch::Direction::Decompress) {
+        updateStartButton();
+    }
+}
+
+bool BatchTab::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_c.fileList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Space) {
+        entryClicked(m_c.fileList->currentItem());
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void BatchTab::updateStartButton() {
+    bool anyMarked = false;
+    for (int i = 0; i < m_c.fileList->count() && !anyMarked; ++i) {
+        anyMarked = m_c.fileList->item(i)->checkState() == Qt::Checked;
+    }
+    const bool backupExists = batch::PathExists(fileSystemText(m_c.backupFolder->text()));
+    m_c.start->setEnabled(batch::startButtonState(anyMarked, backupExists, m_c.start->isEnabled()));
+}
+
+void BatchTab::fillList() {
+    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    m_c.fileList->clear();
+    const std::vector<std::string> files = batch::FindFiles(
+        fileSystemText(m_c.sourceFolder->text()), BitmapPattern, m_c.includeSubfolders->isChecked());
+    m_c.fileList->setUpdatesEnabled(false);
+    for (const std::string& path : files) {
+        auto* item = new QListWidgetItem(displayText(path));
+        // The mark is toggled by a click anywhere on the entry (entryClicked), not only on its box.
+        item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+        item->setCheckState(Qt::Checked);
+        item->setData(EntryPathRole, QByteArray::fromStdString(path));
+        m_c.fileList->addItem(item);
+    }
+    m_c.fileList->setUpdatesEnabled(true);
+    m_listed = true;
+    QGuiApplication::restoreOverrideCursor();
+}
+
+void BatchTab::setCountLabel() {
+    settings::Language& language = m_form.language();
+    m_c.fileCount->setText(text(batch::countLabelText(static_cast<std::size_t>(m_c.fileList->count()),
+                                                      language.message(1), language.message(2))));
+}
+
+void BatchTab::refreshTexts() {
+    if (m_listed) {
+        setCountLabel();
+    }
+}
+
+void BatchTab::start() {
+    if (isRunning() || m_c.fileList->count() == 0) {
+        return;
+    }
+    batch::Plan plan;
+    plan.direction = m_direction;
+    plan.entries = entries();
+    plan.sourceFolder = fileSystemText(m_c.sourceFolder->text());
+    plan.backupFolder = fileSystemText(m_c.backupFolder->text());
+    plan.copyOthers = m_c.copyOthers->isChecked();
+    plan.jobs = 0;
+
+    settings::Language& language = m_form.language();
+    const bool compress = m_direction == batch::Direction::Compress;
+    delete m_progress;
+    m_progress = new FrmTravail(language, m_cancelRequested);
+    m_progress->setWindowTitle(text(language.message(compress ? 5 : 6)));
+    m_progress->startRun(plan.entries.size(), language.message(7));
+    m_cancelRequested = false;
+    m_finished = 0;
+    m_progressPosted = false;
+    // Where the main window was, so the progress shows where the user was looking.
+    QRect area = m_progress->frameGeometry();
+    area.moveCenter(m_form.frameGeometry().center());
+    m_progress->move(area.topLeft());
+    m_progress->show();
+    m_form.setEnabled(false);
+    m_form.hide();
+
+    m_worker = std::thread([this, plan = std::move(plan)] {
+        Forwarder forwarder(*this);
+        const batch::Summary summary = batch::run(plan, forwarder, m_cancelRequested);
+        QMetaObject::invokeMethod(
+            this, [this, summary] { finishRun(summary); }, Qt::QueuedConnection);
+    });
+}
+
+void BatchTab::showProgress() {
+    m_progressPosted = false;
+    if (m_progress) {
+        m_progress->showProgress(m_finished);
+    }
+}
+
+void BatchTab::finishRun(const batch::Summary& summary) {
+    if (m_worker.joinable()) {
+        m_worker.join();
+    }
+    m_progressPosted = false;
+    if (m_progress) {
+        m_progress->showProgress(m_finished);
+        m_progress->endRun();
+    }
+    // The main window comes back before the progress window goes, so that the program never has no window.
+    m_form.show();
+    m_form.setEnabled(true);
+    if (m_progress) {
+        m_progress->close();
+        m_progress->deleteLater();
+    }
+    emit runFinished(summary);
+}
+
+}  // namespace shell

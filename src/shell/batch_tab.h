@@ -1,0 +1,94 @@
+#pragma once
+
+// The window side of a batch tab: choosing the source and backup folders, the list of bitmaps found with
+// their marks, the count label, the start button's rule, and the run itself, which works on threads of the
+// batch engine while FrmTravail shows its progress and the main window is hidden.
+
+#include <QObject>
+#include <QPointer>
+#include <QStringList>
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "batch_run.h"
+#include "frm_travail.h"
+#include "main_form.h"
+
+class QListWidgetItem;
+
+namespace viewer {
+class FileDialogs;
+}
+
+namespace shell {
+
+class BatchTab : public QObject {
+    Q_OBJECT
+public:
+    // The tab of `direction` on `form`: the compression page for Compress, the decompression page for
+    // Decompress. `dialogs` answers the folder browser.
+    BatchTab(MainForm& form, batch::Direction direction, viewer::FileDialogs& dialogs,
+             QObject* parent = nullptr);
+    ~BatchTab() override;
+
+    const BatchPageControls& controls() const { return m_c; }
+    batch::Direction direction() const { return m_direction; }
+    // The list's entries, full paths in list order.
+    std::vector<std::string> entries() const;
+    bool isRunning() const { return m_worker.joinable(); }
+    // The progress window while a run is under way.
+    FrmTravail* progressWindow() const { return m_progress; }
+
+public slots:
+    // CmdCheminComp / CmdCheminDecomp, CmdCheminCompSauve / CmdCheminDecompSauve.
+    void chooseSourceFolder();
+    void chooseBackupFolder();
+    // ChkRepComp / ChkRep toggled.
+    void includeSubfoldersChanged();
+    // A click on an entry toggles its mark; on the decompression tab the start button follows.
+    void entryClicked(QListWidgetItem* item);
+    // UpdateCompButton / UpdateDecompButton.
+    void updateStartButton();
+    // CmdComp / CmdDecomp.
+    void start();
+    // The count label follows the active language.
+    void refreshTexts();
+
+signals:
+    // The main window is back after a run, complete or cancelled.
+    void runFinished(const batch::Summary& summary);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    class Forwarder;
+
+    void fillList();
+    void setCountLabel();
+    QString startFolder(int settingNumber) const;
+    std::filesystem::path programFolderPath() const;
+    void showProgress();
+    void finishRun(const batch::Summary& summary);
+
+    MainForm& m_form;
+    BatchPageControls m_c;
+    batch::Direction m_direction;
+    viewer::FileDialogs& m_dialogs;
+    int m_sourceSetting = 0;
+    int m_backupSetting = 0;
+    bool m_listed = false;
+
+    std::atomic<bool> m_cancelRequested{false};
+    std::atomic<std::size_t> m_finished{0};
+    std::atomic<bool> m_progressPosted{false};
+    std::thread m_worker;
+    QPointer<FrmTravail> m_progress;
+};
+
+}  // namespace shell

@@ -1,0 +1,84 @@
+#include "page_commands.h"
+
+#include <QFile>
+
+#include "batch_tab.h"
+#include "file_dialogs.h"
+#include "image_tab.h"
+#include "main_form.h"
+
+namespace shell {
+
+PageCommands* PageCommands::attach(MainForm& form, std::shared_ptr<viewer::FileDialogs> dialogs) {
+    if (!dialogs) {
+        dialogs = std::make_shared<viewer::QtFileDialogs>();
+    }
+    return new PageCommands(form, std::move(dialogs));
+}
+
+PageCommands::PageCommands(MainForm& form, std::shared_ptr<viewer::FileDialogs> dialogs)
+    : QObject(&form), m_form(form), m_dialogs(std::move(dialogs)) {
+    const ImagePageControls& page = form.imagePage();
+    viewer::ImageTabControls controls;
+    controls.window = &form;
+    controls.TextCheminBMP = page.TextCheminBMP;
+    controls.CmdOuvrirBMP = page.CmdOuvrirBMP;
+    controls.CmdSaveBMP = page.CmdSaveBMP;
+    controls.CmdCompressRL = page.CmdCompressRL;
+    controls.LblTailleFichier = page.LblTailleFichier;
+    controls.LbLargeurImg = page.LbLargeurImg;
+    controls.LbHauteurImg = page.LbHauteurImg;
+    controls.LblColorDef = page.LblColorDef;
+    controls.LblCheckCompress = page.LblCheckCompress;
+    controls.ChkCompress = page.ChkCompress;
+    controls.LblChkAlpha = page.LblChkAlpha;
+    controls.ChkAlpha = page.ChkAlpha;
+    controls.LblNbPixelAlpha = page.LblNbPixelAlpha;
+    controls.TxtNbAlpha = page.TxtNbAlpha;
+    controls.LblNbPixelAlpha0 = page.LblNbPixelAlpha0;
+    controls.TxtNbAlpha0 = page.TxtNbAlpha0;
+    controls.LblNbCouleurs = page.LblNbCouleurs;
+    controls.TxtNbCouleur = page.TxtNbCouleur;
+    controls.LblNbCouleurs16 = page.LblNbCouleurs16;
+    controls.TxtNbCouleur16 = page.TxtNbCouleur16;
+    controls.OptAffichage = page.OptAffichage;
+    controls.LblOpt = page.LblOpt;
+    m_imageTab = new viewer::ImageTab(
+        controls, form.language(),
+        std::filesystem::path(QFile::encodeName(form.programFolder()).toStdString()), *m_dialogs, this);
+    m_compression = new BatchTab(form, batch::Direction::Compress, *m_dialogs, this);
+    m_decompression = new BatchTab(form, batch::Direction::Decompress, *m_dialogs, this);
+
+    connect(&form, &MainForm::closePreviewRequested, m_imageTab, &viewer::ImageTab::closePreview);
+    connect(&form, &MainForm::openFileRequested, this, &PageCommands::openFile);
+    connect(&form, &MainForm::languageChanged, m_imageTab, &viewer::ImageTab::refreshTexts);
+    for (BatchTab* tab : {m_compression, m_decompression}) {
+        connect(&form, &MainForm::languageChanged, tab, &BatchTab::refreshTexts);
+        connect(tab, &BatchTab::runFinished, this, &PageCommands::afterRun);
+    }
+}
+
+void PageCommands::openFile(const QString& path) {
+    if (m_compression->isRunning() || m_decompression->isRunning()) {
+        m_waitingFiles << path;
+        return;
+    }
+    // The file is opened where the user will see it.
+    if (m_form.frontPage() != 0) {
+        m_form.SelectTab(0);
+    }
+    m_imageTab->openFile(path);
+}
+
+void PageCommands::afterRun(const batch::Summary&) {
+    const QStringList waiting = std::exchange(m_waitingFiles, {});
+    for (const QString& path : waiting) {
+        openFile(path);
+    }
+}
+
+void attachPageCommands(MainForm& form) {
+    PageCommands::attach(form);
+}
+
+}  // namespace shell

@@ -1,0 +1,282 @@
+#include "image_tab.h"
+
+#include <QCheckBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QRadioButton>
+
+#include <system_error>
+
+#include "dialog_helpers.h"
+#include "file_dialogs.h"
+#include "program_settings.h"
+
+namespace viewer {
+namespace {
+
+// The hourglass for as long as the object lives.
+class BusyCursor {
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    BusyCursor(const BusyCursor&) = delete;
+    BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+std::filesystem::path toPath(const QString& path) {
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+}
+
+QString text(const std::string& value) {
+    return QString::fromStdString(value);
+}
+
+std::string settingKey(int number) {
+    return settings::folderKey(static_cast<settings::Folder>(number));
+}
+
+constexpr int OpenedImageFolder = static_cast<int>(settings::Folder::OpenedImage);
+constexpr int SavedBitmapFolder = static_cast<int>(settings::Folder::SavedBitmap);
+constexpr int SavedCompressedFolder = static_cast<int>(settings::Folder::SavedCompressed);
+
+}  // namespace
+
+ImageTab::ImageTab(const ImageTabControls& controls, settings::Language& language,
+                   std::filesystem::path programFolder, FileDialogs& dialogs, QObject* parent)
+    : QObject(parent),
+      m_c(controls),
+      m_language(language),
+      m_programFolder(std::move(programFolder)),
+      m_dialogs(dialogs),
+      m_panel(startPanel()) {
+    connect(m_c.CmdOuvrirBMP, &QPushButton::clicked, this, &ImageTab::CmdOuvrirBMP_Click);
+    connect(m_c.CmdSaveBMP, &QPushButton::clicked, this, &ImageTab::CmdSaveBMP_Click);
+    connect(m_c.CmdCompressRL, &QPushButton::clicked, this, &ImageTab::CmdCompressRL_Click);
+    for (int i = 0; i < DisplayModeCount; ++i) {
+        connect(m_c.OptAffichage[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
+                [this, i] { OptAffichage_Click(i); });
+        m_c.LblOpt[static_cast<std::size_t>(i)]->installEventFilter(this);
+    }
+    setButtons(false, false);
+    applyPanel();
+}
+
+ImageTab::~ImageTab() {
+    closePreview();
+}
+
+void ImageTab::CmdOuvrirBMP_Click() {
+    const QString path =
+        ShowOpenDialog(m_dialogs, m_c.window, OpenFilter, QString(), readFolder(OpenedImageFolder));
+    if (!path.isEmpty()) {
+        openFile(path);
+    }
+}
+
+void ImageTab::openFile(const QString& path) {
+    BusyCursor busy;
+    writeFolder(OpenedImageFolder, path);
+    setButtons(false, false);
+    m_c.TextCheminBMP->setText(path);
+    m_c.ChkCompress->setChecked(false);
+    m_c.ChkCompress->setEnabled(false);
+    m_c.LblCheckCompress->setEnabled(false);
+    closePreview();
+
+    // A file that cannot even be read for its signature is of no known type.
+    const tarvik::Result<std::string> signature = imaging::ReadSignature(toPath(path));
+    const std::string kind = signature ? signature.value() : std::string();
+    if (kind == "BM") {
+        imaging::ResetImageModel(m_model);
+        if (!imaging::LoadBitmapImage(toPath(path), m_model)) {
+            m_panel = failedLoadPanel();
+            applyPanel();
+            return;
+        }
+        m_panel = bitmapPanel(m_model);
+        applyPanel();
+        if (ShowBitmapPreview() && canCompress(m_model)) {
+            setButtons(false, true);
+        }
+    } else if (kind == "RL") {
+        m_c.ChkCompress->setChecked(true);
+        m_c.ChkCompress->setEnabled(true);
+        m_c.LblCheckCompress->setEnabled(true);
+        imaging::ResetImageModel(m_model);
+        std::error_code ec;
+        if (!imaging::LoadCompressedImage(toPath(path), m_model)) {
+            m_panel = failedLoadPanel();
+            applyPanel();
+            return;
+        }
+        const std::uintmax_t length = std::filesystem::file_size(toPath(path), ec);
+        m_panel = compressedPanel(m_model, ec ? 0 : length);
+        applyPanel();
+        if (ShowCompressedPreview()) {
+            setButtons(true, false);
+        }
+    }
+}
+
+void ImageTab::CmdSaveBMP_Click() {
+    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), BitmapSaveFilter, BitmapSaveTitle,
+                                        readFolder(SavedBitmapFolder));
+    if (path.isEmpty()) {
+        return;
+    }
+    writeFolder(SavedBitmapFolder, path);
+    BusyCursor busy;
+    const tarvik::Status written = imaging::SaveBitmapImage(toPath(path), m_model);
+    if (!written) {
+        reportFailure(BitmapSaveTitle, path, written.error());
+    }
+}
+
+void ImageTab::CmdCompressRL_Click() {
+    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), CompressedSaveFilter,
+                                        CompressedSaveTitle, readFolder(SavedCompressedFolder));
+    if (path.isEmpty()) {
+        return;
+    }
+    writeFolder(SavedCompressedFolder, path);
+    BusyCursor busy;
+    const tarvik::Status written = imaging::SaveCompressedImage(toPath(path), m_model);
+    if (!written) {
+        reportFailure(CompressedSaveTitle, path, written.error());
+    }
+}
+
+void ImageTab::OptAffichage_Click(int index) {
+    if (index < 0 || index >= DisplayModeCount) {
+        return;
+    }
+    if (m_preview) {
+        m_preview->OptAffichage_Click(index);
+    }
+}
+
+void ImageTab::LblOpt_Click(int index) {
+    if (index < 0 || index >= DisplayModeCount) {
+        return;
+    }
+    m_c.OptAffichage[static_cast<std::size_t>(index)]->setChecked(true);
+    OptAffichage_Click(index);
+}
+
+void ImageTab::closePreview() {
+    if (m_preview) {
+        m_preview->close();
+    }
+}
+
+void ImageTab::refreshTexts() {
+    if (m_preview) {
+        m_preview->setWindowTitle(text(m_language.message(8)) + m_c.TextCheminBMP->text());
+    }
+}
+
+bool ImageTab::ShowBitmapPreview() {
+    PreviewCounts counts;
+    return showPreview(PixelOrder::BottomRowFirst, counts);
+}
+
+bool ImageTab::ShowCompressedPreview() {
+    m_panel.alphaUsed = false;
+    m_panel.transparentPixels = "0";
+    m_panel.alphaPixels = "0";
+    m_panel.windowsColors = "0";
+    applyPanel();
+    PreviewCounts counts;
+    if (!showPreview(PixelOrder::TopRowFirst, counts)) {
+        return false;
+    }
+    applyCompressedPreview(m_panel, m_model, counts);
+    applyPanel();
+    return true;
+}
+
+bool ImageTab::showPreview(PixelOrder order, PreviewCounts& counts) {
+    BusyCursor busy;
+    m_c.OptAffichage[0]->setChecked(true);
+    if (!m_preview) {
+        m_preview = new FrmImage();
+    }
+    m_preview->hide();
+    m_preview->OptAffichage_Click(0);
+    if (!m_preview->drawImage(m_model, order, counts)) {
+        return false;
+    }
+    m_preview->placeBeside(m_c.window);
+    refreshTexts();
+    m_preview->show();
+    return true;
+}
+
+bool ImageTab::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonRelease) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        for (int i = 0; i < DisplayModeCount; ++i) {
+            QLabel* label = m_c.LblOpt[static_cast<std::size_t>(i)];
+            if (watched == label && mouse->button() == Qt::LeftButton && label->isEnabled() &&
+                label->rect().contains(mouse->position().toPoint())) {
+                LblOpt_Click(i);
+                return true;
+            }
+        }
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void ImageTab::applyPanel() {
+    const ImagePanel& p = m_panel;
+    m_c.LblTailleFichier->setText(text(p.fileSize));
+    m_c.LbLargeurImg->setText(text(p.width));
+    m_c.LbHauteurImg->setText(text(p.height));
+    m_c.LblColorDef->setText(text(p.colorDepth));
+    m_c.TxtNbCouleur->setText(text(p.windowsColors));
+    m_c.TxtNbCouleur16->setText(text(p.compressedColors));
+    m_c.TxtNbAlpha->setText(text(p.alphaPixels));
+    m_c.TxtNbAlpha0->setText(text(p.transparentPixels));
+    m_c.LblNbCouleurs->setEnabled(p.windowsColorsEnabled);
+    m_c.TxtNbCouleur->setEnabled(p.windowsColorsEnabled);
+    m_c.LblNbCouleurs16->setEnabled(p.compressedColorsEnabled);
+    m_c.TxtNbCouleur16->setEnabled(p.compressedColorsEnabled);
+    for (QWidget* widget :
+         {static_cast<QWidget*>(m_c.ChkAlpha), static_cast<QWidget*>(m_c.LblChkAlpha),
+          static_cast<QWidget*>(m_c.LblNbPixelAlpha), static_cast<QWidget*>(m_c.TxtNbAlpha),
+          static_cast<QWidget*>(m_c.LblNbPixelAlpha0), static_cast<QWidget*>(m_c.TxtNbAlpha0)}) {
+        widget->setEnabled(p.alphaControlsEnabled);
+    }
+    for (int i = 0; i < DisplayModeCount; ++i) {
+        m_c.OptAffichage[static_cast<std::size_t>(i)]->setEnabled(p.alphaControlsEnabled);
+        m_c.LblOpt[static_cast<std::size_t>(i)]->setEnabled(p.alphaControlsEnabled);
+    }
+    m_c.ChkAlpha->setChecked(p.alphaUsed);
+}
+
+void ImageTab::setButtons(bool canSaveBitmap, bool canCompress) {
+    m_c.CmdSaveBMP->setEnabled(canSaveBitmap);
+    m_c.CmdCompressRL->setEnabled(canCompress);
+}
+
+QString ImageTab::readFolder(int number) const {
+    return text(settings::readSetting(m_programFolder, settingKey(number), ""));
+}
+
+void ImageTab::writeFolder(int number, const QString& path) const {
+    settings::writeSetting(m_programFolder, settingKey(number), folderOfPath(path.toStdString()));
+}
+
+void ImageTab::reportFailure(const QString& title, const QString& path, const tarvik::Error& error) {
+    QString reason = text(error.detail);
+    if (reason.isEmpty()) {
+        reason = QString::fromLatin1(tarvik::errorCodeName(error.code));
+    }
+    m_dialogs.reportWriteFailure(m_c.window, title, path, reason);
+}
+
+}  // namespace viewer

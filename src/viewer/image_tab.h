@@ -1,0 +1,116 @@
+#pragma once
+
+// The commands of the image tab: open one file ("..."), write a loaded RL image as a Windows bitmap
+// ("Sauver (BMP)"), write a loaded bitmap in the RL format ("Compression"), and the display-mode choice of
+// the preview. The tab owns its ImageModel and the preview window; the codecs do the reading and writing.
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+
+#include <array>
+#include <filesystem>
+
+#include "frm_image.h"
+#include "image_model.h"
+#include "image_panel.h"
+#include "language.h"
+
+class QCheckBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QWidget;
+
+namespace viewer {
+
+class FileDialogs;
+
+// The tab's controls, named as their objectName says; `window` is the main window.
+struct ImageTabControls {
+    QWidget* window = nullptr;
+    QLineEdit* TextCheminBMP = nullptr;
+    QPushButton* CmdOuvrirBMP = nullptr;
+    QPushButton* CmdSaveBMP = nullptr;
+    QPushButton* CmdCompressRL = nullptr;
+    QLabel* LblTailleFichier = nullptr;
+    QLabel* LbLargeurImg = nullptr;
+    QLabel* LbHauteurImg = nullptr;
+    QLabel* LblColorDef = nullptr;
+    QLabel* LblCheckCompress = nullptr;
+    QCheckBox* ChkCompress = nullptr;
+    QLabel* LblChkAlpha = nullptr;
+    QCheckBox* ChkAlpha = nullptr;
+    QLabel* LblNbPixelAlpha = nullptr;
+    QLabel* TxtNbAlpha = nullptr;
+    QLabel* LblNbPixelAlpha0 = nullptr;
+    QLabel* TxtNbAlpha0 = nullptr;
+    QLabel* LblNbCouleurs = nullptr;
+    QLabel* TxtNbCouleur = nullptr;
+    QLabel* LblNbCouleurs16 = nullptr;
+    QLabel* TxtNbCouleur16 = nullptr;
+    std::array<QRadioButton*, DisplayModeCount> OptAffichage{};
+    std::array<QLabel*, DisplayModeCount> LblOpt{};
+};
+
+class ImageTab : public QObject {
+    Q_OBJECT
+public:
+    static constexpr std::string_view OpenFilter = "Fichier BMP (*.bmp)|*.bmp";
+    static constexpr std::string_view BitmapSaveFilter = "Fichier image (*.bmp)|*.bmp;";
+    static constexpr std::string_view CompressedSaveFilter = "Fichier image compressé(*.bmp)|*.bmp;";
+    static inline const QString BitmapSaveTitle = QStringLiteral("Création d'un fichier image BMP");
+    static inline const QString CompressedSaveTitle =
+        QStringLiteral("Création d'un fichier image compressé BMP");
+
+    // Connects the controls' clicks. `language` gives the preview's title prefix ("Message_8"); the settings
+    // file in `programFolder` remembers the dialogs' folders ("Folder1" to "Folder3").
+    ImageTab(const ImageTabControls& controls, settings::Language& language,
+             std::filesystem::path programFolder, FileDialogs& dialogs, QObject* parent = nullptr);
+    ~ImageTab() override;
+
+    const imaging::ImageModel& model() const { return m_model; }
+    const ImagePanel& panel() const { return m_panel; }
+    // The preview window while it is open.
+    FrmImage* preview() const { return m_preview; }
+
+public slots:
+    void CmdOuvrirBMP_Click();
+    // Opens `path` as if it had been chosen in the open dialog.
+    void openFile(const QString& path);
+    void CmdSaveBMP_Click();
+    void CmdCompressRL_Click();
+    void OptAffichage_Click(int index);
+    void LblOpt_Click(int index);
+    void closePreview();
+    // The preview's title follows the active language.
+    void refreshTexts();
+
+public:
+    // Draw the model into the preview, show it beside the main window in mode 0; false when it cannot be
+    // drawn. The RL preview also fills the panel's alpha counters from what it met.
+    bool ShowBitmapPreview();
+    bool ShowCompressedPreview();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    bool showPreview(PixelOrder order, PreviewCounts& counts);
+    void applyPanel();
+    void setButtons(bool canSaveBitmap, bool canCompress);
+    QString readFolder(int number) const;
+    void writeFolder(int number, const QString& path) const;
+    void reportFailure(const QString& title, const QString& path, const tarvik::Error& error);
+
+    ImageTabControls m_c;
+    settings::Language& m_language;
+    std::filesystem::path m_programFolder;
+    FileDialogs& m_dialogs;
+    imaging::ImageModel m_model;
+    ImagePanel m_panel;
+    QPointer<FrmImage> m_preview;
+};
+
+}  // namespace viewer
