@@ -69,20 +69,16 @@ std::vector<FolderItem> readFolder(const std::string& folder) {
         if (ec) {
             break;
         }
+        // The entry's own type comes with the listing; only links cost a look at their target.
         std::error_code typeError;
-        fs::file_status linkStatus = it->symlink_status(typeError);
-        if (typeError) {
-            continue;
-        }
         bool isFolder = false;
-        if (fs::is_symlink(linkStatus)) {
-            fs::file_status target = it->status(typeError);
-            if (typeError || !fs::is_regular_file(target)) {
+        if (it->is_symlink(typeError)) {
+            if (!fs::is_regular_file(it->status(typeError)) || typeError) {
                 continue;
             }
-        } else if (fs::is_directory(linkStatus)) {
+        } else if (it->is_directory(typeError)) {
             isFolder = true;
-        } else if (!fs::is_regular_file(linkStatus)) {
+        } else if (typeError || !it->is_regular_file(typeError) || typeError) {
             continue;
         }
         items.push_back({it->path().filename().string(), isFolder});
