@@ -51,8 +51,13 @@ std::string describe(const tarvik::Error& error) {
 
 // Reads the rest of an open file after the two signature bytes already in `bytes`. Files that change size
 // while being read are taken as they come; the size only sizes the first read.
-tarvik::Status readRest(std::ifstream& in, std::vector<std::uint8_t>& bytes, std::uintmax_t sizeHint) {
+tarvik::Status readRest(std::ifstream& in, std::vector<std::uint8_t>& bytes) {
     constexpr std::size_t ChunkBytes = 1 << 16;
+    in.clear();
+    in.seekg(0, std::ios::end);
+    const std::streamoff end = in.tellg();
+    in.seekg(static_cast<std::streamoff>(bytes.size()));
+    const std::uintmax_t sizeHint = end > 0 ? static_cast<std::uintmax_t>(end) : 0;
     if (sizeHint > MaxEntryBytes) {
         return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
     }
@@ -115,11 +120,6 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     }
     state.bytes.resize(static_cast<std::size_t>(in.gcount()));
     std::string_view signature(reinterpret_cast<const char*>(state.bytes.data()), state.bytes.size());
-    in.clear();
-    in.seekg(0, std::ios::end);
-    const std::streamoff end = in.tellg();
-    in.seekg(static_cast<std::streamoff>(state.bytes.size()));
-    const std::uintmax_t size = end > 0 ? static_cast<std::uintmax_t>(end) : 0;
 
     const bool compress = plan.direction == Direction::Compress;
     const bool convertible = signature == (compress ? "BM" : "RL");
@@ -135,7 +135,7 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (plan.dryRun) {
             return settle(result, Outcome::Copied, Reason::None);
         }
-        if (tarvik::Status read = readRest(in, state.bytes, size); !read) {
+        if (tarvik::Status read = readRest(in, state.bytes); !read) {
             return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
         }
         // Copying a file onto itself (source = backup) would only risk it.
@@ -151,7 +151,7 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         return settle(result, Outcome::Copied, Reason::None);
     }
 
-    if (tarvik::Status read = readRest(in, state.bytes, size); !read) {
+    if (tarvik::Status read = readRest(in, state.bytes); !read) {
         if (read.error().code == tarvik::ErrorCode::TooLarge) {
             return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(read.error()));
         }
