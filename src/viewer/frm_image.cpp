@@ -53,29 +53,64 @@ bool FrmImage::drawImage(const imaging::ImageModel& model, PixelOrder order, Pre
     if (model.Width <= 0 || model.Height <= 0) {
         return false;
     }
-    QImage withTransparency(model.Width, model.Height, QImage::Format_RGB32);
-    QImage withoutTransparency(model.Width, model.Height, QImage::Format_RGB32);
-    QImage alphaChannel(model.Width, model.Height, QImage::Format_Indexed8);
-    if (withTransparency.isNull() || withoutTransparency.isNull() || alphaChannel.isNull()) {
+    QImage picture(model.Width, model.Height, QImage::Format_RGB32);
+    if (picture.isNull() ||
+        !renderWithTransparency(model, order, reinterpret_cast<std::uint32_t*>(picture.bits()),
+                                static_cast<std::size_t>(picture.bytesPerLine()) / sizeof(std::uint32_t),
+                                counts)) {
         return false;
     }
-    alphaChannel.setColorTable({toRgb32(PreviewBackColor), qRgb(0, 0, 0)});
-    PreviewPlanes planes;
-    planes.withTransparency = reinterpret_cast<std::uint32_t*>(withTransparency.bits());
-    planes.withoutTransparency = reinterpret_cast<std::uint32_t*>(withoutTransparency.bits());
-    planes.wordsPerLine = static_cast<std::size_t>(withTransparency.bytesPerLine()) / sizeof(std::uint32_t);
-    planes.alphaChannel = alphaChannel.bits();
-    planes.alphaBytesPerLine = static_cast<std::size_t>(alphaChannel.bytesPerLine());
-    if (!renderPreview(model, order, planes, counts)) {
-        return false;
-    }
-    m_pictures[0]->setImage(std::move(withTransparency));
-    m_pictures[1]->setImage(std::move(withoutTransparency));
-    m_pictures[2]->setImage(std::move(alphaChannel));
+    m_model = &model;
+    m_order = order;
+    m_built = {true, false, false};
+    m_pictures[0]->setImage(std::move(picture));
+    m_pictures[1]->setImage({});
+    m_pictures[2]->setImage({});
     m_imageSize = QSize(model.Width, model.Height);
     FitWindowToClient(this, model.Width, model.Height);
     centrePictures();
+    if (m_mode != 0) {
+        build(m_mode);
+    }
     return true;
+}
+
+bool FrmImage::build(int mode) {
+    if (m_built[static_cast<std::size_t>(mode)]) {
+        return true;
+    }
+    if (m_model == nullptr) {
+        return false;
+    }
+    QImage picture;
+    if (mode == static_cast<int>(DisplayMode::WithoutTransparency)) {
+        picture = QImage(m_imageSize, QImage::Format_RGB32);
+        if (picture.isNull() ||
+            !renderWithoutTransparency(
+                *m_model, m_order, reinterpret_cast<std::uint32_t*>(picture.bits()),
+                static_cast<std::size_t>(picture.bytesPerLine()) / sizeof(std::uint32_t))) {
+            return false;
+        }
+    } else {
+        // One byte per pixel: the alpha picture has two colours only.
+        picture = QImage(m_imageSize, QImage::Format_Indexed8);
+        if (picture.isNull()) {
+            return false;
+        }
+        picture.setColorTable({toRgb32(PreviewBackColor), qRgb(0, 0, 0)});
+        if (!renderAlphaChannel(*m_model, m_order, picture.bits(),
+                                static_cast<std::size_t>(picture.bytesPerLine()))) {
+            return false;
+        }
+    }
+    m_pictures[static_cast<std::size_t>(mode)]->setImage(std::move(picture));
+    m_built[static_cast<std::size_t>(mode)] = true;
+    return true;
+}
+
+const QImage& FrmImage::image(DisplayMode mode) {
+    build(static_cast<int>(mode));
+    return m_pictures[static_cast<std::size_t>(mode)]->image();
 }
 
 void FrmImage::OptAffichage_Click(int index) {
@@ -83,6 +118,9 @@ void FrmImage::OptAffichage_Click(int index) {
         return;
     }
     m_mode = index;
+    if (m_model != nullptr) {
+        build(index);
+    }
     for (int i = 0; i < DisplayModeCount; ++i) {
         m_pictures[static_cast<std::size_t>(i)]->setVisible(i == index);
     }

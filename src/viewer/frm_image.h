@@ -1,8 +1,9 @@
 #pragma once
 
 // FrmImage, the preview window beside the main window: three pictures of the same size in the same place,
-// one per display mode, of which one is visible at a time. Each picture is computed once, in memory, when an
-// image is previewed, and painted from there.
+// one per display mode, of which one is visible at a time. Each picture is computed once, in memory, and
+// painted from there: the first mode's when the image is previewed, the two others when first shown, so a
+// large image opens without paying for pictures the user may never look at.
 
 #include <QImage>
 #include <QWidget>
@@ -44,8 +45,9 @@ public:
 
     explicit FrmImage(QWidget* parent = nullptr);
 
-    // Builds the three pictures from the model and sizes the window to them; the window stays hidden. False,
-    // without a change to the pictures, when the model holds no complete image or memory is short.
+    // Builds the first mode's picture from the model and sizes the window to it; the window stays hidden. The
+    // other pictures are built from the same model when first shown: the model must outlive the window or
+    // the next drawImage. False when the model holds no complete image or memory is short.
     bool drawImage(const imaging::ImageModel& model, PixelOrder order, PreviewCounts& counts);
 
     // Shows the picture of mode `index` and hides the other two; any other index changes nothing.
@@ -54,6 +56,8 @@ public:
 
     // PictImgAlpha, PictImg and PictAlpha by display mode.
     PreviewPicture* picture(DisplayMode mode) const { return m_pictures[static_cast<std::size_t>(mode)]; }
+    // The picture of a mode, built first if it has not been yet; null when it cannot be built.
+    const QImage& image(DisplayMode mode);
     // Left edge at the main window's right edge, top at its top.
     void placeBeside(const QWidget* mainWindow);
 
@@ -62,8 +66,12 @@ protected:
 
 private:
     void centrePictures();
+    bool build(int mode);
 
     std::array<PreviewPicture*, DisplayModeCount> m_pictures{};
+    std::array<bool, DisplayModeCount> m_built{};
+    const imaging::ImageModel* m_model = nullptr;
+    PixelOrder m_order = PixelOrder::BottomRowFirst;
     QSize m_imageSize;
     int m_mode = 0;
 };

@@ -168,9 +168,9 @@ void ImageTab::LblOpt_Click(int index) {
 }
 
 void ImageTab::closePreview() {
-    if (m_preview) {
-        m_preview->close();
-    }
+    // At once rather than when the event loop gets to it: the next preview must not find the old window,
+    // and its pictures are the largest memory the tab holds.
+    delete m_preview.data();
 }
 
 void ImageTab::refreshTexts() {

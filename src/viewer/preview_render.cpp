@@ -1,5 +1,7 @@
 #include "preview_render.h"
 
+#include <algorithm>
+
 namespace viewer {
 
 std::int32_t BlendColor(std::int32_t backColor, std::int32_t foreColor, std::int32_t alpha) {
@@ -15,50 +17,82 @@ std::int32_t BlendColor(std::int32_t backColor, std::int32_t foreColor, std::int
     return result;
 }
 
-bool renderPreview(const imaging::ImageModel& model, PixelOrder order, const PreviewPlanes& planes,
-                   PreviewCounts& counts) {
-    counts = {};
-    if (model.Width <= 0 || model.Height <= 0 || planes.withTransparency == nullptr ||
-        planes.withoutTransparency == nullptr || planes.alphaChannel == nullptr) {
+namespace {
+
+bool holdsImage(const imaging::ImageModel& model) {
+    return model.Width > 0 && model.Height > 0 &&
+           model.Pixels.size() / static_cast<std::size_t>(model.Width) >=
+               static_cast<std::size_t>(model.Height);
+}
+
+// Calls draw(source row, destination row index) for each row of the model.
+template <class Draw>
+bool forEachRow(const imaging::ImageModel& model, PixelOrder order, Draw draw) {
+    if (!holdsImage(model)) {
         return false;
     }
     const auto width = static_cast<std::size_t>(model.Width);
     const auto height = static_cast<std::size_t>(model.Height);
-    if (model.Pixels.size() / width < height) {
-        return false;
-    }
-    const bool hasAlpha = model.BitDepth == 32;
-    const std::uint32_t back = toRgb32(PreviewBackColor);
     for (std::size_t row = 0; row < height; ++row) {
-        const std::size_t y = order == PixelOrder::BottomRowFirst ? height - 1 - row : row;
-        const imaging::PixelRecord* source = model.Pixels.data() + row * width;
-        std::uint32_t* withAlpha = planes.withTransparency + y * planes.wordsPerLine;
-        std::uint32_t* colors = planes.withoutTransparency + y * planes.wordsPerLine;
-        std::uint8_t* mask = planes.alphaChannel + y * planes.alphaBytesPerLine;
-        for (std::size_t x = 0; x < width; ++x) {
-            const std::int32_t color = source[x].Color;
-            const std::int32_t alpha = source[x].Alpha;
-            colors[x] = toRgb32(color);
-            if (alpha == 0 && hasAlpha) {
-                withAlpha[x] = back;
-                mask[x] = AlphaMaskBlack;
-                ++counts.transparentPixels;
-                ++counts.alphaPixels;
-            } else if (alpha == 255) {
-                withAlpha[x] = colors[x];
-                mask[x] = AlphaMaskBack;
-            } else if (hasAlpha) {
-                withAlpha[x] = toRgb32(BlendColor(PreviewBackColor, color, alpha));
-                mask[x] = AlphaMaskBlack;
-                ++counts.alphaPixels;
-            } else {
-                // A partial alpha in an image without an alpha channel is never drawn.
-                withAlpha[x] = back;
-                mask[x] = AlphaMaskBack;
-            }
-        }
+        draw(model.Pixels.data() + row * width, order == PixelOrder::BottomRowFirst ? height - 1 - row : row);
     }
     return true;
+}
+
+}  // namespace
+
+bool renderWithTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
+                            std::size_t wordsPerLine, PreviewCounts& counts) {
+    const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
+    const bool hasAlpha = model.BitDepth == 32;
+    const std::uint32_t back = toRgb32(PreviewBackColor);
+    // Counted in locals, so the compiler keeps them in registers across the stores into the picture.
+    std::int64_t alphaPixels = 0;
+    std::int64_t transparentPixels = 0;
+    const bool drawn = forEachRow(model, order, [&](const imaging::PixelRecord* source, std::size_t y) {
+        std::uint32_t* const line = bits + y * wordsPerLine;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::int32_t alpha = source[x].Alpha;
+            if (alpha == 255) {
+                line[x] = toRgb32(source[x].Color);
+            } else if (!hasAlpha) {
+                // A partial alpha in an image without an alpha channel is never drawn.
+                line[x] = back;
+            } else if (alpha == 0) {
+                line[x] = back;
+                ++transparentPixels;
+                ++alphaPixels;
+            } else {
+                line[x] = toRgb32(BlendColor(PreviewBackColor, source[x].Color, alpha));
+                ++alphaPixels;
+            }
+        }
+    });
+    counts = drawn ? PreviewCounts{alphaPixels, transparentPixels} : PreviewCounts{};
+    return drawn;
+}
+
+bool renderWithoutTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
+                               std::size_t wordsPerLine) {
+    const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
+    return forEachRow(model, order, [&](const imaging::PixelRecord* source, std::size_t y) {
+        std::uint32_t* const line = bits + y * wordsPerLine;
+        for (std::size_t x = 0; x < width; ++x) {
+            line[x] = toRgb32(source[x].Color);
+        }
+    });
+}
+
+bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std::uint8_t* bits,
+                        std::size_t bytesPerLine) {
+    const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
+    const bool hasAlpha = model.BitDepth == 32;
+    return forEachRow(model, order, [&](const imaging::PixelRecord* source, std::size_t y) {
+        std::uint8_t* const line = bits + y * bytesPerLine;
+        for (std::size_t x = 0; x < width; ++x) {
+            line[x] = hasAlpha && source[x].Alpha != 255 ? AlphaMaskBlack : AlphaMaskBack;
+        }
+    });
 }
 
 }  // namespace viewer

@@ -1,8 +1,8 @@
 #pragma once
 
-// The three pictures of the preview window, computed from the ImageModel in one pass: the image over the
-// light grey background with its transparency applied, every pixel's colour with alpha ignored, and the
-// alpha channel alone (black wherever a pixel is not fully opaque).
+// The three pictures of the preview window, computed from the ImageModel: the image over the light grey
+// background with its transparency applied, every pixel's colour with alpha ignored, and the alpha channel
+// alone (black wherever a pixel is not fully opaque).
 
 #include <cstddef>
 #include <cstdint>
@@ -28,18 +28,6 @@ constexpr std::uint32_t toRgb32(std::int32_t color) {
 // A bitmap load keeps the bottom row first, an RL load the top row first.
 enum class PixelOrder { BottomRowFirst, TopRowFirst };
 
-// Where the pictures go, Width x Height each, rows top first. The two colour pictures take 0xFFRRGGBB words;
-// the alpha picture takes one byte per pixel, AlphaMaskBlack or AlphaMaskBack.
-struct PreviewPlanes {
-    std::uint32_t* withTransparency = nullptr;
-    std::uint32_t* withoutTransparency = nullptr;
-    std::size_t wordsPerLine = 0;
-    std::uint8_t* alphaChannel = nullptr;
-    std::size_t alphaBytesPerLine = 0;
-};
-inline constexpr std::uint8_t AlphaMaskBack = 0;
-inline constexpr std::uint8_t AlphaMaskBlack = 1;
-
 // What the drawing met: pixels not fully opaque (transparent ones included) and fully transparent pixels.
 // Only a 32-bit image counts them, as only a 32-bit image blends.
 struct PreviewCounts {
@@ -47,9 +35,22 @@ struct PreviewCounts {
     std::int64_t transparentPixels = 0;
 };
 
-// Fills the three planes. False, with nothing written, when the model holds no image or fewer pixels than
-// Width x Height.
-bool renderPreview(const imaging::ImageModel& model, PixelOrder order, const PreviewPlanes& planes,
-                   PreviewCounts& counts);
+// Each function fills one picture of Width x Height pixels, rows top first, and returns false, with nothing
+// written, when the model holds no image or fewer pixels than Width x Height. The colour pictures take
+// 0xFFRRGGBB words, `wordsPerLine` apart; the alpha picture one byte per pixel, AlphaMaskBlack or
+// AlphaMaskBack.
+
+// Mode 0: opaque pixels in their colour, partly transparent ones blended over the light grey, fully
+// transparent ones light grey. Also counts what it met.
+bool renderWithTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
+                            std::size_t wordsPerLine, PreviewCounts& counts);
+// Mode 1: every pixel's colour, alpha ignored.
+bool renderWithoutTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
+                               std::size_t wordsPerLine);
+// Mode 2: black wherever a pixel of a 32-bit image is not fully opaque.
+inline constexpr std::uint8_t AlphaMaskBack = 0;
+inline constexpr std::uint8_t AlphaMaskBlack = 1;
+bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std::uint8_t* bits,
+                        std::size_t bytesPerLine);
 
 }  // namespace viewer

@@ -1,0 +1,57 @@
+#include "preview_render.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+using namespace viewer;
+
+TEST(BlendColor, MixesEachChannelAndRoundsToTheNearest) {
+    // Red at alpha 128 over the light grey: 111.56 and 239.56 round up.
+    EXPECT_EQ(BlendColor(PreviewBackColor, 0x0000FF, 128), 112 << 16 | 112 << 8 | 240);
+    EXPECT_EQ(BlendColor(PreviewBackColor, 0x123456, 255), 0x123456);
+    EXPECT_EQ(BlendColor(PreviewBackColor, 0x123456, 0), PreviewBackColor);
+    // 1 x 255 / 255 over black = 1.0, 127 x 1 / 255 = 0.498 rounds down.
+    EXPECT_EQ(BlendColor(0, 0xFFFFFF, 1), 0x010101);
+    EXPECT_EQ(BlendColor(0, 0x010101, 127), 0);
+}
+
+TEST(RenderPreview, RefusesAModelWithoutACompleteImage) {
+    imaging::ImageModel model;
+    model.Width = 2;
+    model.Height = 2;
+    model.BitDepth = 32;
+    model.Pixels.resize(3);
+    std::vector<std::uint32_t> colors(4, 7);
+    std::vector<std::uint8_t> mask(4, 7);
+    PreviewCounts counts;
+    EXPECT_FALSE(renderWithTransparency(model, PixelOrder::TopRowFirst, colors.data(), 2, counts));
+    EXPECT_FALSE(renderWithoutTransparency(model, PixelOrder::TopRowFirst, colors.data(), 2));
+    EXPECT_FALSE(renderAlphaChannel(model, PixelOrder::TopRowFirst, mask.data(), 2));
+    EXPECT_EQ(colors, std::vector<std::uint32_t>(4, 7));
+    EXPECT_EQ(mask, std::vector<std::uint8_t>(4, 7));
+    model.Pixels.resize(4);
+    EXPECT_TRUE(renderAlphaChannel(model, PixelOrder::TopRowFirst, mask.data(), 2));
+    model.Width = 0;
+    EXPECT_FALSE(renderAlphaChannel(model, PixelOrder::TopRowFirst, mask.data(), 2));
+}
+
+TEST(RenderPreview, TheRowOrderDecidesWhereTheFirstRowGoes) {
+    imaging::ImageModel model;
+    model.Width = 1;
+    model.Height = 2;
+    model.BitDepth = 24;
+    model.Pixels = {{0x0000FF, 255}, {0x00FF00, 128}};  // partial alpha in a 24-bit image is ignored
+    std::vector<std::uint32_t> withAlpha(2), colors(2);
+    std::vector<std::uint8_t> mask(2, 9);
+    PreviewCounts counts;
+    ASSERT_TRUE(renderWithTransparency(model, PixelOrder::BottomRowFirst, withAlpha.data(), 1, counts));
+    ASSERT_TRUE(renderWithoutTransparency(model, PixelOrder::BottomRowFirst, colors.data(), 1));
+    ASSERT_TRUE(renderAlphaChannel(model, PixelOrder::BottomRowFirst, mask.data(), 1));
+    EXPECT_EQ(colors, (std::vector<std::uint32_t>{0xFF00FF00u, 0xFFFF0000u}));
+    EXPECT_EQ(withAlpha, (std::vector<std::uint32_t>{toRgb32(PreviewBackColor), 0xFFFF0000u}));
+    EXPECT_EQ(mask, (std::vector<std::uint8_t>{AlphaMaskBack, AlphaMaskBack}));
+    EXPECT_EQ(counts.alphaPixels, 0);
+    ASSERT_TRUE(renderWithoutTransparency(model, PixelOrder::TopRowFirst, colors.data(), 1));
+    EXPECT_EQ(colors, (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u}));
+}
