@@ -11,9 +11,11 @@ fi
 echo "No display found: converting the samples from the command line instead."
 python3 samples/make_samples.py samples >/dev/null
 rm -rf samples/out
+mkdir -p samples/out/rl samples/out/bmp
 build/tarvikbmp batch compress samples samples/out/rl --subfolders
 build/tarvikbmp batch decompress samples/out/rl samples/out/bmp --subfolders
 for f in samples/*.bmp; do
+    echo "== $f"
     build/tarvikbmp info "$f" || true
     echo
 done
