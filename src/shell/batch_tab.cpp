@@ -12,6 +12,7 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QScreen>
+#include <QWindow>
 
 #include "file_dialogs.h"
 #include "file_search.h"
@@ -228,6 +229,7 @@ void BatchTab::start() {
     m_progress->move(area.topLeft());
     m_progress->show();
     m_form.setEnabled(false);
+    m_formPosition = m_form.frameGeometry().topLeft();
     m_form.hide();
 
     m_worker = std::thread([this, plan = std::move(plan)] {
@@ -255,6 +257,12 @@ void BatchTab::finishRun(const batch::Summary& summary) {
         m_progress->endRun();
     }
     // The main window comes back before the progress window goes, so that the program never has no window.
+    // Named before the window maps again: some window managers place a window shown again as if it were new
+    // unless it asks for its place.
+    if (QWindow* window = m_form.windowHandle()) {
+        m_form.setAttribute(Qt::WA_Moved);
+        window->setFramePosition(m_formPosition);
+    }
     m_form.show();
     m_form.setEnabled(true);
     if (m_progress) {

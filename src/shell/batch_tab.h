@@ -5,6 +5,7 @@
 // batch engine while FrmTravail shows its progress and the main window is hidden.
 
 #include <QObject>
+#include <QPoint>
 #include <QPointer>
 #include <QStringList>
 
@@ -83,6 +84,7 @@ private:
     int m_sourceSetting = 0;
     int m_backupSetting = 0;
     bool m_listed = false;
+    QPoint m_formPosition;
 
     std::atomic<bool> m_cancelRequested{false};
     std::atomic<std::size_t> m_finished{0};

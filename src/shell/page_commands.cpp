@@ -1,6 +1,8 @@
 #include "page_commands.h"
 
+#include <QEvent>
 #include <QFile>
+#include <QTimer>
 
 #include "batch_tab.h"
 #include "file_dialogs.h"
@@ -8,6 +10,12 @@
 #include "main_form.h"
 
 namespace shell {
+namespace {
+
+// A window that is never drawn (started minimized, say) still opens its files after this long.
+constexpr int FirstDrawTimeoutMs = 2000;
+
+}  // namespace
 
 PageCommands* PageCommands::attach(MainForm& form, std::shared_ptr<viewer::FileDialogs> dialogs) {
     if (!dialogs) {
@@ -54,12 +62,26 @@ PageCommands::PageCommands(MainForm& form, std::shared_ptr<viewer::FileDialogs> 
     connect(&form, &MainForm::languageChanged, m_imageTab, &viewer::ImageTab::refreshTexts);
     for (BatchTab* tab : {m_compression, m_decompression}) {
         connect(&form, &MainForm::languageChanged, tab, &BatchTab::refreshTexts);
-        connect(tab, &BatchTab::runFinished, this, &PageCommands::afterRun);
+        connect(tab, &BatchTab::runFinished, this, &PageCommands::openWaitingFiles);
     }
+    // The window manager gives the main window its place only once it is mapped; the first paint comes after.
+    form.installEventFilter(this);
+    QTimer::singleShot(FirstDrawTimeoutMs, this, [this] {
+        m_formDrawn = true;
+        openWaitingFiles();
+    });
+}
+
+bool PageCommands::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == &m_form && event->type() == QEvent::Paint && !m_formDrawn) {
+        m_formDrawn = true;
+        QTimer::singleShot(0, this, &PageCommands::openWaitingFiles);
+    }
+    return QObject::eventFilter(watched, event);
 }
 
 void PageCommands::openFile(const QString& path) {
-    if (m_compression->isRunning() || m_decompression->isRunning()) {
+    if (!m_formDrawn || m_compression->isRunning() || m_decompression->isRunning()) {
         m_waitingFiles << path;
         return;
     }
@@ -70,7 +92,7 @@ void PageCommands::openFile(const QString& path) {
     m_imageTab->openFile(path);
 }
 
-void PageCommands::afterRun(const batch::Summary&) {
+void PageCommands::openWaitingFiles() {
     const QStringList waiting = std::exchange(m_waitingFiles, {});
     for (const QString& path : waiting) {
         openFile(path);

@@ -30,18 +30,23 @@ public:
     BatchTab* compressionTab() const { return m_compression; }
     BatchTab* decompressionTab() const { return m_decompression; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     PageCommands(MainForm& form, std::shared_ptr<viewer::FileDialogs> dialogs);
     void openFile(const QString& path);
-    void afterRun(const batch::Summary& summary);
+    void openWaitingFiles();
 
     MainForm& m_form;
     std::shared_ptr<viewer::FileDialogs> m_dialogs;
     viewer::ImageTab* m_imageTab = nullptr;
     BatchTab* m_compression = nullptr;
     BatchTab* m_decompression = nullptr;
-    // Files handed over while a run keeps the main window hidden; opened when it comes back.
+    // Files handed over before the main window was first drawn, or while a run keeps it hidden; opened when
+    // it is on screen, so that the preview can be placed beside it.
     QStringList m_waitingFiles;
+    bool m_formDrawn = false;
 };
 
 // The hook for runGui.

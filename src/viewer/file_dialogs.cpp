@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <vector>
 
@@ -45,10 +46,15 @@ FileDialogs::SaveChoice QtFileDialogs::saveFileName(QWidget* owner, const QStrin
 }
 
 bool QtFileDialogs::confirmOverwrite(QWidget* owner, const QString& path) {
-    const QString text =
-        QStringLiteral("%1 existe déjà.\nVoulez-vous le remplacer ?").arg(QDir::toNativeSeparators(path));
-    return QMessageBox::question(owner, QStringLiteral("Confirmer l'enregistrement"), text,
-                                 QMessageBox::Yes | QMessageBox::No, QMessageBox::No) == QMessageBox::Yes;
+    QMessageBox box(
+        QMessageBox::Question, QStringLiteral("Confirmer l'enregistrement"),
+        QStringLiteral("%1 existe déjà.\nVoulez-vous le remplacer ?").arg(QDir::toNativeSeparators(path)),
+        QMessageBox::Yes | QMessageBox::No, owner);
+    // The rest of the window speaks French; Qt's own button texts would not.
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Oui"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Non"));
+    box.setDefaultButton(QMessageBox::No);
+    return box.exec() == QMessageBox::Yes;
 }
 
 QString QtFileDialogs::existingFolder(QWidget* owner, const QString& title, const QString& startFolder) {

@@ -62,6 +62,7 @@ ImageTab::ImageTab(const ImageTabControls& controls, settings::Language& languag
         m_c.LblOpt[static_cast<std::size_t>(i)]->installEventFilter(this);
     }
     setButtons(false, false);
+    m_c.LblCheckCompress->setEnabled(false);
     applyPanel();
 }
 

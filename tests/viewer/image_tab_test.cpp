@@ -359,7 +359,7 @@ private slots:
         const QString path = written(QStringLiteral("given.bmp"), bitmapBytes(2, 2, 32, spritePixel));
         m_form->SelectTab(1);
         m_form->receivePaths({path});
-        QCOMPARE(m_form->frontPage(), 0);
+        QTRY_COMPARE(m_form->frontPage(), 0);
         QCOMPARE(c().TextCheminBMP->text(), path);
         QCOMPARE(setting(*m_home, "Folder1"), m_files->path());
         QVERIFY(m_tab->preview() != nullptr && m_tab->preview()->isVisible());
