@@ -129,20 +129,36 @@ namespace {
 using detail::BitmapLayout;
 using tarvik::makeError;
 
-// Up to this many pixels the statistics use small hash sets instead of the 24-bit bitsets.
-constexpr std::uint64_t SmallImagePixels = 4096;
+// Up to this many pixels the statistics use hash sets, whose cost follows the keys met; larger images use
+// the 24-bit bitsets, whose cost is bounded whatever the keys.
+constexpr std::uint64_t HashedImagePixels = 65536;
+
+// The statistics sets of one thread, reused from image to image and emptied after each pass.
+struct StatisticsSets {
+    detail::KeyHashSet hashedColours;
+    detail::KeyHashSet hashedCombinations;
+    detail::SparseBitset24 colours;
+    detail::SparseBitset24 combinations;
+};
+
+StatisticsSets& threadStatisticsSets() {
+    thread_local StatisticsSets sets;
+    return sets;
+}
 
 // One pass over the rows in upright order (bottom row first): the pixel records and all four statistics.
 template <class KeySet>
 class StatisticsPass {
 public:
-    StatisticsPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels)
+    // The sets come in empty.
+    StatisticsPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, KeySet& colours,
+                   KeySet& combinations)
         : m_model(model),
           m_width(layout.width),
           m_bytesPerPixel(layout.bytesPerPixel),
           m_keepPixels(keepPixels),
-          m_colours(layout.pixelCount),
-          m_combinations(layout.pixelCount) {
+          m_colours(colours),
+          m_combinations(combinations) {
         // 257 slots: the counter may reach 255 stored entries before the palette is known to be too large.
         m_model.PaletteColors.assign(257, 0);
         m_model.PaletteAlphas.assign(257, 0);
@@ -294,8 +310,8 @@ private:
     std::uint32_t m_width;
     int m_bytesPerPixel;
     bool m_keepPixels;
-    KeySet m_colours;
-    KeySet m_combinations;
+    KeySet& m_colours;
+    KeySet& m_combinations;
     std::vector<PixelRecord> m_rowRecords;
 
     std::int32_t m_windowsColours = 0;
@@ -314,8 +330,9 @@ private:
 
 // forEachRow: a callable that takes a visitor and calls it with each row's first byte, bottom row first.
 template <class KeySet, class ForEachRow>
-Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
-    StatisticsPass<KeySet> pass(layout, model, keepPixels);
+Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, KeySet& colours,
+                   KeySet& combinations, ForEachRow& forEachRow) {
+    StatisticsPass<KeySet> pass(layout, model, keepPixels, colours, combinations);
     Status status = forEachRow([&pass](const std::uint8_t* row) { pass.row(row); });
     if (!status) {
         return status;
@@ -326,10 +343,22 @@ Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixel
 
 template <class ForEachRow>
 Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
-    if (layout.pixelCount <= SmallImagePixels) {
-        return runPassWith<detail::SmallKeySet>(layout, model, keepPixels, forEachRow);
+    StatisticsSets& sets = threadStatisticsSets();
+    if (layout.pixelCount <= HashedImagePixels) {
+        sets.hashedColours.reset(layout.pixelCount);
+        sets.hashedCombinations.reset(layout.pixelCount);
+        return runPassWith(layout, model, keepPixels, sets.hashedColours, sets.hashedCombinations,
+                           forEachRow);
     }
-    return runPassWith<detail::SparseBitset24>(layout, model, keepPixels, forEachRow);
+    // Emptied on every way out, a failed read or an exception included, so the next image starts clean.
+    struct Emptier {
+        StatisticsSets& sets;
+        ~Emptier() {
+            sets.colours.clear();
+            sets.combinations.clear();
+        }
+    } emptier{sets};
+    return runPassWith(layout, model, keepPixels, sets.colours, sets.combinations, forEachRow);
 }
 
 Status streamBitmap(const std::filesystem::path& path, ImageModel& model, bool keepPixels) {

@@ -1,8 +1,9 @@
 #pragma once
 
 // Sets of 24-bit keys for the bitmap reader's statistics: distinct colours (0xBBGGRR) and distinct
-// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha). Both are sized so that a small image pays
-// for a few kilobytes and a large one for at most 2 MiB each, with no allocation per pixel.
+// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha). Both cost in proportion to the image, with no
+// allocation per pixel, and both keep their memory from one image to the next: a batch run decodes
+// thousands of icons in a row, and fresh pages for every one of them would cost more than the decoding.
 
 #include <array>
 #include <bit>
@@ -13,19 +14,16 @@ namespace imaging::detail {
 
 // Bitset over the whole 24-bit key space, allocated in 512-byte blocks as keys arrive: a block covers
 // 4096 neighbouring keys (for combinations: 16 neighbouring 5-6-5 colours with their 256 alphas each).
+// A photo with millions of colours fills at most 2 MiB; an icon with a few dozen touches a few blocks.
 class SparseBitset24 {
 public:
-    explicit SparseBitset24(std::uint64_t expectedKeys) {
-        const std::uint64_t blocks = expectedKeys < BlockCount ? expectedKeys : BlockCount;
-        m_words.reserve(static_cast<std::size_t>(blocks) * WordsPerBlock);
-    }
-
     // True when the key was not in the set yet.
     bool insert(std::uint32_t key) {
         const std::uint32_t top = key >> BlockShift;
         std::uint32_t block = m_blockOf[top];
         if (block == 0) {
             m_words.resize(m_words.size() + WordsPerBlock);
+            m_tops.push_back(static_cast<std::uint16_t>(top));
             block = static_cast<std::uint32_t>(m_words.size() / WordsPerBlock);
             m_blockOf[top] = static_cast<std::uint16_t>(block);
         }
@@ -36,41 +34,90 @@ public:
         return added;
     }
 
+    // Empties the set at the cost of the blocks it used. Their memory stays for the next image unless a
+    // large one spread it past what small images need.
+    void clear() {
+        for (const std::uint16_t top : m_tops) {
+            m_blockOf[top] = 0;
+        }
+        m_tops.clear();
+        if (m_words.capacity() > RetainedWords) {
+            std::vector<std::uint64_t>().swap(m_words);
+            std::vector<std::uint16_t>().swap(m_tops);
+        } else {
+            m_words.clear();
+        }
+    }
+
 private:
     static constexpr std::uint32_t BlockShift = 12;
     static constexpr std::uint32_t BlockCount = 1u << (24 - BlockShift);
     static constexpr std::uint32_t WordsPerBlock = (1u << BlockShift) / 64;
+    static constexpr std::size_t RetainedWords = 64 * WordsPerBlock;  // 64 blocks: 32 KiB
 
     std::array<std::uint16_t, BlockCount> m_blockOf{};  // block number + 1; 0 = not allocated
+    std::vector<std::uint16_t> m_tops;                  // key >> BlockShift of each allocated block
     std::vector<std::uint64_t> m_words;
 };
 
-// Open-addressing set for images with few pixels: never more keys than pixels, so half-full at most.
-class SmallKeySet {
+// Open-addressing set for images of moderate size: it starts small and doubles while keys arrive, so its
+// cost follows the number of distinct keys, which never exceeds the number of pixels.
+class KeyHashSet {
 public:
-    explicit SmallKeySet(std::uint64_t maxKeys) {
-        const std::uint64_t wanted = maxKeys * 2 < 16 ? 16 : maxKeys * 2;
-        const unsigned bits = static_cast<unsigned>(std::bit_width(wanted - 1));
-        m_shift = 32 - bits;
-        m_slots.assign(std::size_t{1} << bits, 0);
+    // Empties the set; it will never be asked to hold more than maxKeys keys.
+    void reset(std::uint64_t maxKeys) {
+        const std::uint64_t wanted = maxKeys * 2 < InitialSlots ? maxKeys * 2 : InitialSlots;
+        resize(static_cast<unsigned>(std::bit_width((wanted < 16 ? 16 : wanted) - 1)));
+        m_count = 0;
     }
 
+    // True when the key was not in the set yet.
     bool insert(std::uint32_t key) {
         const std::uint32_t stored = key + 1;  // 0 marks an empty slot
-        const std::size_t mask = m_slots.size() - 1;
-        std::size_t slot = (key * 0x9E3779B1u) >> m_shift;
+        std::size_t slot = slotOf(key);
         while (m_slots[slot] != 0) {
             if (m_slots[slot] == stored) {
                 return false;
             }
-            slot = (slot + 1) & mask;
+            slot = (slot + 1) & m_mask;
         }
         m_slots[slot] = stored;
+        // Never more than half full, so probes stay short and an empty slot always ends them.
+        if (++m_count * 2 > m_slots.size()) {
+            grow();
+        }
         return true;
     }
 
 private:
+    static constexpr std::uint64_t InitialSlots = 1024;
+
+    std::size_t slotOf(std::uint32_t key) const { return (key * 0x9E3779B1u) >> m_shift; }
+
+    void resize(unsigned bits) {
+        m_shift = 32 - bits;
+        m_mask = (std::size_t{1} << bits) - 1;
+        m_slots.assign(std::size_t{1} << bits, 0);
+    }
+
+    void grow() {
+        m_old.swap(m_slots);
+        resize(static_cast<unsigned>(std::bit_width(m_old.size())));  // twice the slots
+        for (const std::uint32_t stored : m_old) {
+            if (stored != 0) {
+                std::size_t slot = slotOf(stored - 1);
+                while (m_slots[slot] != 0) {
+                    slot = (slot + 1) & m_mask;
+                }
+                m_slots[slot] = stored;
+            }
+        }
+    }
+
     std::vector<std::uint32_t> m_slots;
+    std::vector<std::uint32_t> m_old;  // the previous table while growing; its memory is reused
+    std::size_t m_count = 0;
+    std::size_t m_mask = 0;
     unsigned m_shift = 0;
 };
 

@@ -1,9 +1,26 @@
 #include "image_model.h"
 
+#include <cstddef>
 #include <fstream>
 #include <system_error>
 
 namespace imaging {
+
+namespace {
+
+// 8 MiB of pixel records: a 1024 x 1024 image.
+constexpr std::size_t RetainedBytes = std::size_t{8} << 20;
+
+template <class T>
+void emptyKeepingSmall(std::vector<T>& values) {
+    if (values.capacity() > RetainedBytes / sizeof(T)) {
+        std::vector<T>().swap(values);
+    } else {
+        values.clear();
+    }
+}
+
+}  // namespace
 
 void ResetImageModel(ImageModel& model) {
     model.BmpSignature = "  ";
@@ -26,12 +43,13 @@ void ResetImageModel(ImageModel& model) {
     model.AlphaPixelCount = 0;
     model.TransparentPixelCount = 0;
 
-    // Release the memory too: a batch run resets between files and must not keep the largest image alive.
-    std::vector<PixelRecord>().swap(model.Pixels);
-    std::vector<std::int32_t>().swap(model.PaletteAlphas);
-    std::vector<std::int32_t>().swap(model.PaletteColors);
-    std::vector<std::int32_t>().swap(model.RlAlphaTable);
-    std::vector<std::int32_t>().swap(model.RlPalette);
+    // A batch run resets between files: the memory of an ordinary image is kept for the next one, which
+    // would otherwise take fresh pages from the system every file; a large image's memory is given back.
+    emptyKeepingSmall(model.Pixels);
+    emptyKeepingSmall(model.PaletteAlphas);
+    emptyKeepingSmall(model.PaletteColors);
+    emptyKeepingSmall(model.RlAlphaTable);
+    emptyKeepingSmall(model.RlPalette);
 
     model.RlSignature = "  ";
     model.RlAlphaFlag = 0;

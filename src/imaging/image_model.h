@@ -65,6 +65,8 @@ struct ImageModel {
 // An image can be written as RL only while CompressedColorCount is below this.
 inline constexpr std::int32_t CompressibleColorLimit = 254;
 
+// Every field back to its initial value and every array empty (an ordinary image's capacity is kept for
+// the next load).
 void ResetImageModel(ImageModel& model);
 
 // The first two bytes of the file as characters ("BM", "RL", ...); a one-byte file gives that byte and

@@ -66,8 +66,8 @@ std::vector<Rgba> mixedPixels(std::size_t count, unsigned seed) {
 }  // namespace
 
 TEST(BitmapReader, RecordsAndStatisticsMatchTheirDefinitions) {
-    // Widths 1..4 cover every 24-bit row padding; the larger images take the bitset path.
-    for (auto [width, height] : {std::pair{1, 3}, {2, 3}, {3, 3}, {4, 3}, {9, 7}, {64, 64}, {300, 200}}) {
+    // Widths 1..4 cover every 24-bit row padding; the largest image takes the bitset path.
+    for (auto [width, height] : {std::pair{1, 3}, {2, 3}, {3, 3}, {4, 3}, {9, 7}, {64, 64}, {400, 200}}) {
         for (int bits : {24, 32}) {
             const auto pixels = mixedPixels(static_cast<std::size_t>(width * height), 11);
             ImageModel model;
@@ -79,6 +79,34 @@ TEST(BitmapReader, RecordsAndStatisticsMatchTheirDefinitions) {
             }
             expectStatistics(model, pixels, bits == 32);
         }
+    }
+}
+
+TEST(BitmapReader, StatisticsOfEachImageIgnoreTheImagesDecodedBefore) {
+    // One thread keeps its statistics sets from image to image: a key left over from an earlier image would
+    // make a later count too low. Random colours make the sets grow well past what a small image needs.
+    std::mt19937 rng(5);
+    auto randomPixels = [&rng](std::size_t count) {
+        std::vector<Rgba> out(count);
+        for (Rgba& p : out) {
+            p = Rgba{static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng()),
+                     static_cast<std::uint8_t>(rng()), static_cast<std::uint8_t>(rng() % 2 ? 255 : rng())};
+        }
+        return out;
+    };
+    const std::vector<std::pair<int, std::vector<Rgba>>> images = {
+        {16, mixedPixels(16 * 16, 1)},  {256, randomPixels(256 * 256)},   {16, mixedPixels(16 * 16, 1)},
+        {400, randomPixels(400 * 200)}, {400, mixedPixels(400 * 200, 2)}, {400, randomPixels(400 * 200)},
+        {16, randomPixels(16 * 16)}};
+    ImageModel model;
+    for (const auto& [width, pixels] : images) {
+        const int height = static_cast<int>(pixels.size()) / width;
+        ResetImageModel(model);
+        EXPECT_TRUE(model.Pixels.empty() && model.PaletteColors.empty() && model.PaletteAlphas.empty());
+        EXPECT_EQ(model.Width, 0);
+        EXPECT_EQ(model.CompressedColorCount, 0);
+        ASSERT_TRUE(decodeBitmap(makeBitmap(width, height, pixels, 32), model));
+        expectStatistics(model, pixels, true);
     }
 }
 
