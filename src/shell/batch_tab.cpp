@@ -1,6 +1,5 @@
 #include "batch_tab.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -11,7 +10,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <QScreen>
 #include <QWindow>
 
 #include "file_dialogs.h"

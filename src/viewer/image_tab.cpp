@@ -156,6 +156,8 @@ void ImageTab::OptAffichage_Click(int index) {
         return;
     }
     if (m_preview) {
+        // A mode's picture is built the first time it is shown.
+        BusyCursor busy;
         m_preview->OptAffichage_Click(index);
     }
 }

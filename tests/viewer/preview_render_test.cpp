@@ -35,23 +35,3 @@ TEST(RenderPreview, RefusesAModelWithoutACompleteImage) {
     model.Width = 0;
     EXPECT_FALSE(renderAlphaChannel(model, PixelOrder::TopRowFirst, mask.data(), 2));
 }
-
-TEST(RenderPreview, TheRowOrderDecidesWhereTheFirstRowGoes) {
-    imaging::ImageModel model;
-    model.Width = 1;
-    model.Height = 2;
-    model.BitDepth = 24;
-    model.Pixels = {{0x0000FF, 255}, {0x00FF00, 128}};  // partial alpha in a 24-bit image is ignored
-    std::vector<std::uint32_t> withAlpha(2), colors(2);
-    std::vector<std::uint8_t> mask(2, 9);
-    PreviewCounts counts;
-    ASSERT_TRUE(renderWithTransparency(model, PixelOrder::BottomRowFirst, withAlpha.data(), 1, counts));
-    ASSERT_TRUE(renderWithoutTransparency(model, PixelOrder::BottomRowFirst, colors.data(), 1));
-    ASSERT_TRUE(renderAlphaChannel(model, PixelOrder::BottomRowFirst, mask.data(), 1));
-    EXPECT_EQ(colors, (std::vector<std::uint32_t>{0xFF00FF00u, 0xFFFF0000u}));
-    EXPECT_EQ(withAlpha, (std::vector<std::uint32_t>{toRgb32(PreviewBackColor), 0xFFFF0000u}));
-    EXPECT_EQ(mask, (std::vector<std::uint8_t>{AlphaMaskBack, AlphaMaskBack}));
-    EXPECT_EQ(counts.alphaPixels, 0);
-    ASSERT_TRUE(renderWithoutTransparency(model, PixelOrder::TopRowFirst, colors.data(), 1));
-    EXPECT_EQ(colors, (std::vector<std::uint32_t>{0xFFFF0000u, 0xFF00FF00u}));
-}
