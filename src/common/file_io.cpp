@@ -1,6 +1,8 @@
 #include "file_io.h"
 
 #include <atomic>
+#include <cstdio>
+#include <fstream>
 #include <random>
 #include <system_error>
 
@@ -40,52 +42,79 @@ Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintm
 
 namespace {
 
+// Drawn once per process: the counter keeps this process's writers apart, the 64 random bits keep it
+// apart from other processes writing in the same folder.
+const std::string& processTag() {
+    static const std::string tag = [] {
+        std::random_device device;
+        const std::uint64_t value = (std::uint64_t{device()} << 32) ^ device();
+        char text[17];
+        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+        return std::string(text);
+    }();
+    return tag;
+}
+
 fs::path temporaryBeside(const fs::path& target) {
-    // Unique per process and call, so parallel writers in one folder never share a temporary.
-    static std::atomic<unsigned> counter{0};
-    thread_local std::mt19937 rng{std::random_device{}()};
-    std::string name = "." + target.filename().string() + "." + std::to_string(rng() % 1000000) + "." +
-                       std::to_string(counter.fetch_add(1)) + ".tmp";
+    static std::atomic<std::uint64_t> counter{0};
+    std::string name = target.filename().string();
+    // A long name plus the suffix could pass the file system's limit on names.
+    if (name.size() > 64) {
+        name.resize(64);
+    }
+    name.insert(0, 1, '.');
+    name += '.';
+    name += processTag();
+    name += '.';
+    name += std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+    name += ".tmp";
     return target.parent_path() / name;
 }
 
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(fs::path target) : m_target(std::move(target)) {
-    m_temp = temporaryBeside(m_target);
-    m_stream.open(m_temp, std::ios::binary | std::ios::trunc);
+AtomicFileWriter::AtomicFileWriter(fs::path target) : AtomicFileWriter(std::move(target), true) {}
+
+AtomicFileWriter::AtomicFileWriter(fs::path target, bool buffered)
+    : m_target(std::move(target)), m_temp(temporaryBeside(m_target)) {
+    if (!buffered) {
+        m_file.pubsetbuf(nullptr, 0);  // must precede open
+    }
+    m_file.open(m_temp, std::ios::out | std::ios::binary | std::ios::trunc);
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
     if (!m_committed) {
-        if (m_stream.is_open()) {
-            m_stream.close();
-        }
+        discard();
+    }
+}
+
+void AtomicFileWriter::discard() {
+    if (m_file.is_open()) {
+        m_file.close();
         std::error_code ec;
         fs::remove(m_temp, ec);
     }
 }
 
 void AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
-    if (m_stream.is_open()) {
-        m_stream.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    if (m_file.is_open() && !m_writeFailed && !bytes.empty()) {
+        const auto count = static_cast<std::streamsize>(bytes.size());
+        m_writeFailed = m_file.sputn(reinterpret_cast<const char*>(bytes.data()), count) != count;
     }
 }
 
 void AtomicFileWriter::write(const std::string& text) {
-    if (m_stream.is_open()) {
-        m_stream.write(text.data(), static_cast<std::streamsize>(text.size()));
-    }
+    write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
 Status AtomicFileWriter::commit() {
-    if (!m_stream.is_open()) {
+    if (!m_file.is_open()) {
         return makeError(ErrorCode::Io, "cannot create a file in " + m_target.parent_path().string());
     }
-    m_stream.flush();
-    bool good = m_stream.good();
-    m_stream.close();
-    if (!good || m_stream.fail()) {
+    // close() flushes what is buffered and fails when that or closing fails.
+    if (m_writeFailed || m_file.close() == nullptr) {
+        discard();  // closes what a failed write left open
         std::error_code ec;
         fs::remove(m_temp, ec);
         return makeError(ErrorCode::Io, "write failed (disk full?)");
@@ -102,7 +131,7 @@ Status AtomicFileWriter::commit() {
 }
 
 Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    AtomicFileWriter writer(target);
+    AtomicFileWriter writer(target, false);
     writer.write(bytes);
     return writer.commit();
 }

@@ -18,6 +18,7 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& pat
 
 // Writes beside the target first and renames over it only after a complete, flushed write, so a
 // failure (full disk, no permission) never leaves the old file destroyed or a half-written one.
+// The temporary file's name is unique among the threads and processes writing to the same folder.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target);
@@ -26,16 +27,23 @@ public:
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
 
     // False when the temporary file could not be created; write() then fails too.
-    bool isOpen() const { return m_stream.is_open(); }
+    bool isOpen() const { return m_file.is_open(); }
     void write(std::span<const std::uint8_t> bytes);
     void write(const std::string& text);
-    // Closes, checks the stream and renames over the target. The temporary is removed on failure.
+    // Closes, checks every write and renames over the target. The temporary is removed on failure.
     Status commit();
 
 private:
+    friend Status writeFileAtomically(const std::filesystem::path& target,
+                                      std::span<const std::uint8_t> bytes);
+    // Unbuffered: for a single write, which then goes to the file in one call.
+    AtomicFileWriter(std::filesystem::path target, bool buffered);
+    void discard();
+
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
-    std::ofstream m_stream;
+    std::filebuf m_file;
+    bool m_writeFailed = false;
     bool m_committed = false;
 };
 

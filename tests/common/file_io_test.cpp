@@ -2,9 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
 #include <filesystem>
 #include <fstream>
-#include <unistd.h>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -45,6 +48,43 @@ TEST(AtomicFileWriter, UncommittedWriteKeepsOldFile) {
         writer.write(std::string("half"));
     }
     EXPECT_EQ(slurp(target), "old content");
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, ParallelWritersToOneTargetEachLeaveAWholeFile) {
+    auto dir = makeTempDir();
+    auto target = dir / "shared.bin";
+    std::vector<std::thread> threads;
+    std::vector<int> failures(4, 0);
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&, t] {
+            // Each writer's content has its own length and byte, so a mix of two shows.
+            const std::vector<std::uint8_t> bytes(1000 + 100 * static_cast<std::size_t>(t),
+                                                  static_cast<std::uint8_t>('a' + t));
+            for (int i = 0; i < 200; ++i) {
+                failures[static_cast<std::size_t>(t)] +=
+                    tarvik::writeFileAtomically(target, bytes).ok() ? 0 : 1;
+            }
+        });
+    }
+    for (auto& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(failures, std::vector<int>(4, 0));
+    const std::string content = slurp(target);
+    ASSERT_FALSE(content.empty());
+    EXPECT_EQ(content, std::string(1000 + 100 * static_cast<std::size_t>(content[0] - 'a'), content[0]));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, NameNearTheLengthLimitIsWritten) {
+    auto dir = makeTempDir();
+    auto target = dir / (std::string(240, 'n') + ".bmp");
+    const std::uint8_t bytes[] = {7};
+    ASSERT_TRUE(tarvik::writeFileAtomically(target, bytes).ok());
+    EXPECT_EQ(slurp(target), "\x07");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
     fs::remove_all(dir);
 }
