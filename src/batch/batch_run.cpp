@@ -5,6 +5,7 @@
 #include <exception>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -28,10 +29,52 @@ constexpr std::uintmax_t MaxEntryBytes = std::uintmax_t{1} << 31;
 constexpr unsigned MaxJobs = 64;
 constexpr std::size_t NoEntry = static_cast<std::size_t>(-1);
 
-// What one worker keeps from file to file: its own image, and a buffer whose capacity is reused.
+// The first read of every entry asks for at least this much, so a whole icon comes in one call.
+constexpr std::size_t FirstReadBytes = std::size_t{1} << 16;
+constexpr std::size_t MaxFirstReadBytes = std::size_t{1} << 22;
+
+// A file's bytes in memory that is kept from file to file. Growing it copies what it holds; nothing is
+// zero-filled, since every byte up to size() has been read.
+class FileBytes {
+public:
+    std::size_t size() const { return m_size; }
+    std::span<const std::uint8_t> view() const { return {m_data.get(), m_size}; }
+    void clear() { m_size = 0; }
+
+    // Appends up to `count` bytes read from `in`; fewer mean the file ended.
+    tarvik::Result<std::size_t> append(std::filebuf& in, std::size_t count) {
+        if (m_size + count > m_capacity) {
+            const std::size_t capacity = std::max(m_size + count, m_capacity * 2);
+            auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
+            std::copy_n(m_data.get(), m_size, data.get());
+            m_data = std::move(data);
+            m_capacity = capacity;
+        }
+        std::streamsize got = 0;
+        try {
+            got =
+                in.sgetn(reinterpret_cast<char*>(m_data.get() + m_size), static_cast<std::streamsize>(count));
+        } catch (const std::ios_base::failure&) {
+            return tarvik::makeError(tarvik::ErrorCode::Io, "read error");
+        }
+        m_size += static_cast<std::size_t>(got);
+        return static_cast<std::size_t>(got);
+    }
+
+    // What the first read should ask for: the memory kept, so a file no larger than those seen before is
+    // read whole at once; within a bound, since a file skipped for its signature needs only two bytes.
+    std::size_t firstRead() const { return std::clamp(m_capacity, FirstReadBytes, MaxFirstReadBytes); }
+
+private:
+    std::unique_ptr<std::uint8_t[]> m_data;
+    std::size_t m_size = 0;
+    std::size_t m_capacity = 0;
+};
+
+// What one worker keeps from file to file: its own image and the memory its files are read into.
 struct WorkerState {
     imaging::ImageModel model;
-    std::vector<std::uint8_t> bytes;
+    FileBytes file;
 };
 
 EntryResult& settle(EntryResult& result, Outcome outcome, Reason reason, std::string detail = {}) {
@@ -49,33 +92,28 @@ std::string describe(const tarvik::Error& error) {
     return text;
 }
 
-// Reads the rest of an open file after the two signature bytes already in `bytes`. Files that change size
-// while being read are taken as they come; the size only sizes the first read.
-tarvik::Status readRest(std::ifstream& in, std::vector<std::uint8_t>& bytes) {
-    constexpr std::size_t ChunkBytes = 1 << 16;
-    in.clear();
-    in.seekg(0, std::ios::end);
-    const std::streamoff end = in.tellg();
-    in.seekg(static_cast<std::streamoff>(bytes.size()));
-    const std::uintmax_t sizeHint = end > 0 ? static_cast<std::uintmax_t>(end) : 0;
-    if (sizeHint > MaxEntryBytes) {
+// Reads the rest of a file whose first read filled all it asked for. Files that change size while being
+// read are taken as they come; the size only sizes the read.
+tarvik::Status readRest(std::filebuf& in, FileBytes& file) {
+    const std::streamoff end = in.pubseekoff(0, std::ios::end, std::ios::in);
+    if (end < 0 || in.pubseekpos(static_cast<std::streamoff>(file.size()), std::ios::in) < 0) {
+        return tarvik::makeError(tarvik::ErrorCode::Io, "cannot read: seek failed");
+    }
+    if (static_cast<std::uintmax_t>(end) > MaxEntryBytes) {
         return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
     }
     for (;;) {
-        std::size_t old = bytes.size();
-        if (old > MaxEntryBytes) {
+        if (file.size() > MaxEntryBytes) {
             return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
         }
         // One byte beyond the expected size, so a file read whole needs no second call to see its end.
-        std::size_t want = sizeHint >= old ? static_cast<std::size_t>(sizeHint) - old + 1 : ChunkBytes;
-        bytes.resize(old + want);
-        in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(want));
-        std::size_t got = static_cast<std::size_t>(in.gcount());
-        bytes.resize(old + got);
-        if (in.bad()) {
-            return tarvik::makeError(tarvik::ErrorCode::Io, "read error");
+        const auto expected = static_cast<std::size_t>(end);
+        const std::size_t want = expected >= file.size() ? expected - file.size() + 1 : file.size();
+        tarvik::Result<std::size_t> got = file.append(in, want);
+        if (!got) {
+            return got.error();
         }
-        if (got < want) {
+        if (*got < want) {
             return {};
         }
     }
@@ -109,17 +147,28 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     if (!fs::is_regular_file(status)) {
         return settle(result, Outcome::Failed, Reason::ReadFailed, "not a regular file");
     }
-    std::ifstream in(fs::path(entry), std::ios::binary);
-    if (!in) {
+    // Unbuffered: the reads go straight into the worker's memory.
+    std::filebuf in;
+    in.pubsetbuf(nullptr, 0);
+    if (in.open(fs::path(entry), std::ios::in | std::ios::binary) == nullptr) {
         return settle(result, Outcome::Failed, Reason::ReadFailed, "cannot open for reading");
     }
-    state.bytes.resize(2);
-    in.read(reinterpret_cast<char*>(state.bytes.data()), 2);
-    if (in.bad()) {
-        return settle(result, Outcome::Failed, Reason::ReadFailed, "read error");
+    // The signature, and for a file no larger than the worker's memory, the whole file.
+    FileBytes& file = state.file;
+    file.clear();
+    const std::size_t firstRead = file.firstRead();
+    tarvik::Result<std::size_t> got = file.append(in, firstRead);
+    if (!got) {
+        return settle(result, Outcome::Failed, Reason::ReadFailed, got.error().detail);
     }
-    state.bytes.resize(static_cast<std::size_t>(in.gcount()));
-    std::string_view signature(reinterpret_cast<const char*>(state.bytes.data()), state.bytes.size());
+    const bool wholeFile = *got < firstRead;
+    auto readWhole = [&]() -> tarvik::Status {
+        tarvik::Status read = wholeFile ? tarvik::Status{} : readRest(in, file);
+        in.close();  // before the target is written: with source = backup it replaces this very file
+        return read;
+    };
+    std::string_view signature(reinterpret_cast<const char*>(file.view().data()),
+                               std::min<std::size_t>(file.size(), 2));
 
     const bool compress = plan.direction == Direction::Compress;
     const bool convertible = signature == (compress ? "BM" : "RL");
@@ -135,7 +184,7 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (plan.dryRun) {
             return settle(result, Outcome::Copied, Reason::None);
         }
-        if (tarvik::Status read = readRest(in, state.bytes); !read) {
+        if (tarvik::Status read = readWhole(); !read) {
             return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
         }
         // Copying a file onto itself (source = backup) would only risk it.
@@ -145,22 +194,20 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
             return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
         }
-        if (tarvik::Status written = tarvik::writeFileAtomically(*target, state.bytes); !written) {
+        if (tarvik::Status written = tarvik::writeFileAtomically(*target, file.view()); !written) {
             return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
         }
         return settle(result, Outcome::Copied, Reason::None);
     }
 
-    if (tarvik::Status read = readRest(in, state.bytes); !read) {
+    if (tarvik::Status read = readWhole(); !read) {
         if (read.error().code == tarvik::ErrorCode::TooLarge) {
             return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(read.error()));
         }
         return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
     }
-    in.close();
-    std::span<const std::uint8_t> file(state.bytes);
-    tarvik::Status loaded =
-        compress ? imaging::decodeBitmap(file, state.model) : imaging::decodeCompressed(file, state.model);
+    tarvik::Status loaded = compress ? imaging::decodeBitmap(file.view(), state.model)
+                                     : imaging::decodeCompressed(file.view(), state.model);
     if (!loaded) {
         return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(loaded.error()));
     }

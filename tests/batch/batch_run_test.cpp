@@ -80,24 +80,37 @@ TEST(BatchRun, ConvertsIntoMirroredFoldersAndSkipsWhatFilesRefuse) {
 }
 
 TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
-    const Bytes bmp = seededBmp(3), rl = rlOf(seededBmp(4));
-    for (Direction direction : {Direction::Compress, Direction::Decompress}) {
-        const bool compress = direction == Direction::Compress;
-        for (bool copy : {false, true}) {
-            SCOPED_TRACE(std::string(compress ? "compress" : "decompress") + (copy ? " copy" : ""));
-            TempDir dir;
-            writeFile(dir / "src/sub/a.bmp", bmp);
-            writeFile(dir / "src/sub/r.bmp", rl);
-            fs::create_directories(dir / "out");
-            Names outcomes = runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy});
-            EXPECT_EQ(outcomes[compress ? 1 : 0], copy ? "copied" : "skipped/not copied");
-            Tree out = snapshot(dir / "out");
-            EXPECT_EQ(out.count(compress ? "sub/r.bmp" : "sub/a.bmp"), copy ? 1u : 0u);
-            if (copy) {
-                EXPECT_EQ(out[compress ? "sub/r.bmp" : "sub/a.bmp"], compress ? rl : bmp);
-            }
-            if (!compress) {
-                EXPECT_EQ(rlOf(out["sub/r.bmp"]), rl);  // a bitmap again, of the same picture
+    // A worker reads a small file in one call and a larger one in two; a file of exactly the first read's
+    // size (64 KiB, trailing bytes after the pixels) ends between the two.
+    auto wide = [](int x, int y) {
+        return Rgba{static_cast<std::uint8_t>(x / 20 * 16), static_cast<std::uint8_t>(y / 25 * 60), 40, 255};
+    };
+    Bytes exact = makeBmp(100, 160, 32, wide);
+    exact.resize(65536, 0);
+    const Bytes rl = rlOf(seededBmp(4));
+    for (const Bytes& bmp : {seededBmp(3), exact, makeBmp(300, 100, 32, wide)}) {
+        ASSERT_FALSE(rlOf(bmp).empty());
+        for (Direction direction : {Direction::Compress, Direction::Decompress}) {
+            const bool compress = direction == Direction::Compress;
+            for (bool copy : {false, true}) {
+                SCOPED_TRACE(std::string(compress ? "compress" : "decompress") + (copy ? " copy " : " ") +
+                             std::to_string(bmp.size()));
+                TempDir dir;
+                writeFile(dir / "src/sub/a.bmp", bmp);
+                writeFile(dir / "src/sub/r.bmp", rl);
+                fs::create_directories(dir / "out");
+                Names outcomes = runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy});
+                EXPECT_EQ(outcomes[compress ? 1 : 0], copy ? "copied" : "skipped/not copied");
+                Tree out = snapshot(dir / "out");
+                EXPECT_EQ(out.count(compress ? "sub/r.bmp" : "sub/a.bmp"), copy ? 1u : 0u);
+                if (copy) {
+                    EXPECT_EQ(out[compress ? "sub/r.bmp" : "sub/a.bmp"], compress ? rl : bmp);
+                }
+                if (!compress) {
+                    EXPECT_EQ(rlOf(out["sub/r.bmp"]), rl);  // a bitmap again, of the same picture
+                } else {
+                    EXPECT_EQ(out["sub/a.bmp"], rlOf(bmp));
+                }
             }
         }
     }
