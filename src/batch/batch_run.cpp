@@ -334,6 +334,9 @@ Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, const std::a
     return keeper.finish();
 }
 
+// The calling thread converts entries too and, between two of its own, reports every entry finished so far
+// in list order: the other workers need not wake it for each entry, which on a machine with few cores
+// costs more than the entries themselves when they are small.
 Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
                      const std::atomic<bool>& cancel) {
     const std::size_t count = plan.entries.size();
@@ -344,34 +347,39 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
     std::vector<std::optional<EntryResult>> finished(count);
     std::vector<char> done(count, 0);
     std::size_t nextClaim = 0;
-    unsigned running = 0;
+    unsigned running = 0;  // other workers still claiming entries
 
+    // The next entry, once the earlier entries it depends on are done; NoEntry when the list is done or the
+    // run is cancelled.
+    auto claim = [&]() -> std::size_t {
+        if (cancel.load()) {
+            return NoEntry;
+        }
+        std::unique_lock lock(mutex);
+        if (nextClaim >= count) {
+            return NoEntry;
+        }
+        const std::size_t index = nextClaim++;
+        // Earlier entries are all claimed already and always finish, so this cannot deadlock.
+        changed.wait(lock, [&] {
+            return std::all_of(waits[index].begin(), waits[index].end(),
+                               [&](std::size_t w) { return w == NoEntry || done[w]; });
+        });
+        return index;
+    };
+    auto process = [&](std::size_t index, WorkerState& state) {
+        EntryResult result = processEntrySafely(plan, index, state);
+        {
+            std::lock_guard lock(mutex);
+            finished[index] = std::move(result);
+            done[index] = 1;
+        }
+        changed.notify_all();  // no system call while nobody waits
+    };
     auto work = [&] {
         WorkerState state;
-        for (;;) {
-            if (cancel.load()) {
-                break;
-            }
-            std::size_t index;
-            {
-                std::unique_lock lock(mutex);
-                if (nextClaim >= count) {
-                    break;
-                }
-                index = nextClaim++;
-                // Earlier entries are all claimed already and always finish, so this cannot deadlock.
-                changed.wait(lock, [&] {
-                    return std::all_of(waits[index].begin(), waits[index].end(),
-                                       [&](std::size_t w) { return w == NoEntry || done[w]; });
-                });
-            }
-            EntryResult result = processEntrySafely(plan, index, state);
-            {
-                std::lock_guard lock(mutex);
-                finished[index] = std::move(result);
-                done[index] = 1;
-            }
-            changed.notify_all();
+        for (std::size_t index = claim(); index != NoEntry; index = claim()) {
+            process(index, state);
         }
         {
             std::lock_guard lock(mutex);
@@ -381,8 +389,8 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
     };
 
     std::vector<std::thread> threads;
-    threads.reserve(jobs);
-    for (unsigned j = 0; j < jobs; ++j) {
+    threads.reserve(jobs - 1);
+    for (unsigned j = 1; j < jobs; ++j) {
         {
             std::lock_guard lock(mutex);
             ++running;
@@ -392,29 +400,38 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
         } catch (const std::system_error&) {
             std::lock_guard lock(mutex);
             --running;
-            break;
+            break;  // fewer workers; the calling thread still gets through the list
         }
     }
-    if (threads.empty()) {
-        return runOnCallingThread(plan, keeper, cancel);
-    }
 
-    // Claimed entries form a prefix of the list and all finish, so reporting in order stops at the first
-    // entry that is neither finished nor going to be.
+    // Reports the finished entries at the head of the list; at the end, waits for the other workers too.
+    // Claimed entries form a prefix of the list and all finish, so once no worker claims any more, the
+    // reports stop at the first entry that is neither finished nor going to be.
     std::size_t nextReport = 0;
-    for (;;) {
-        std::unique_lock lock(mutex);
-        changed.wait(lock, [&] { return (nextReport < count && finished[nextReport]) || running == 0; });
-        if (nextReport < count && finished[nextReport]) {
+    auto reportFinished = [&](bool untilWorkersStop) {
+        for (;;) {
+            std::unique_lock lock(mutex);
+            const auto headFinished = [&] { return nextReport < count && finished[nextReport].has_value(); };
+            if (untilWorkersStop) {
+                changed.wait(lock, [&] { return headFinished() || running == 0; });
+            }
+            if (!headFinished()) {
+                return;
+            }
             EntryResult result = std::move(*finished[nextReport]);
             finished[nextReport].reset();
             lock.unlock();
             keeper.report(result);
             ++nextReport;
-            continue;
         }
-        break;
+    };
+
+    WorkerState state;
+    for (std::size_t index = claim(); index != NoEntry; index = claim()) {
+        process(index, state);
+        reportFinished(false);
     }
+    reportFinished(true);
     for (std::thread& thread : threads) {
         thread.join();
     }

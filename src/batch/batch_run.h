@@ -13,13 +13,14 @@
 //     CancelRequested = true;
 //
 // observer.onEntry() is called on the thread that called run(), once per entry, in list order, after the
-// entry is finished (written, copied or skipped); it must not throw. A window forwards it to its own thread
-// (a queued signal or QMetaObject::invokeMethod). Before the run it shows Value 0, Max = the entry count
-// and the label progressLabelText("Message_7" text, 0, count); on each report it sets the bar's Value to
-// progress.position and, while entries remain, the label to progressLabelText(text, position, count), the
-// entry the run takes next. The flag is read once before each entry is started; after it is set no new
-// entry starts, the entries under way finish and are reported, and run() returns with summary.cancelled
-// set. What was written stays.
+// entry is finished (written, copied or skipped); it must not throw. With several jobs that thread converts
+// entries as well and reports between two of its own, so reports may come a few at a time. A window
+// forwards it to its own thread (a queued signal or QMetaObject::invokeMethod). Before the run it shows
+// Value 0, Max = the entry count and the label progressLabelText("Message_7" text, 0, count); on each
+// report it sets the bar's Value to progress.position and, while entries remain, the label to
+// progressLabelText(text, position, count), the entry the run takes next. The flag is read once before
+// each entry is started; after it is set no new entry starts, the entries under way finish and are
+// reported, and run() returns with summary.cancelled set. What was written stays.
 //
 // Every byte written is the same whatever plan.jobs is: each worker has its own ImageModel, outcomes are
 // reported in list order, and an entry whose path is another entry's target (source = backup, a backup
