@@ -133,7 +133,8 @@ using tarvik::makeError;
 // the 24-bit bitsets, whose cost is bounded whatever the keys.
 constexpr std::uint64_t HashedImagePixels = 65536;
 
-// The statistics sets of one thread, reused from image to image and emptied after each pass.
+// The statistics sets of one thread, reused from image to image: a hash set is emptied when a pass starts
+// (at the cost of its new size), a bitset when a pass ends (at the cost of the blocks it used).
 struct StatisticsSets {
     detail::KeyHashSet hashedColours;
     detail::KeyHashSet hashedCombinations;
