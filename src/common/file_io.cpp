@@ -58,10 +58,6 @@ const std::string& processTag() {
 fs::path temporaryBeside(const fs::path& target) {
     static std::atomic<std::uint64_t> counter{0};
     std::string name = target.filename().string();
-    // A long name plus the suffix could pass the file system's limit on names.
-    if (name.size() > 64) {
-        name.resize(64);
-    }
     name.insert(0, 1, '.');
     name += '.';
     name += processTag();
