@@ -190,7 +190,9 @@ bool WriteIniValue(const fs::path& file, std::string_view section, std::string_v
         if (!ini.lines.empty() && !trimBlanks(ini.lines.back()).empty()) {
             ini.lines.emplace_back();
         }
-        ini.lines.push_back("[" + std::string(trimmedSection) + "]");
+        std::string header = "[";
+        header.append(trimmedSection).append("]");
+        ini.lines.push_back(std::move(header));
         ini.lines.push_back(std::string(trimmedKey) + "=" + std::string(value));
     }
 

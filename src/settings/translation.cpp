@@ -55,7 +55,7 @@ std::string controlKey(std::string_view windowName, const ControlInfo& control) 
     }
     key += control.name;
     if (control.index) {
-        key += "_" + std::to_string(*control.index);
+        key.append("_").append(std::to_string(*control.index));
     }
     return key;
 }
