@@ -8,12 +8,19 @@
 #include <QTreeWidget>
 #include <QtTest>
 
-#include "test_home.h"
 #include "widget_translation.h"
 
 // Windows other than the main one use the same key rules; their item controls count items from 1.
 class WidgetTranslationTest : public QObject {
     Q_OBJECT
+
+    template <class T>
+    static T* add(QWidget* parent, const char* name, T* widget = nullptr) {
+        widget = widget ? widget : new T(parent);
+        widget->setObjectName(QString::fromLatin1(name));
+        return widget;
+    }
+
 private slots:
     void itemsAndTextBoxesTakeTheirOwnKeys() {
         QTemporaryDir home;
@@ -29,63 +36,47 @@ private slots:
 
         QWidget window;
         window.setObjectName(QStringLiteral("FrmTest"));
-        auto* tabs = new QTabWidget(&window);
-        tabs->setObjectName(QStringLiteral("Tabs"));
+        auto* tabs = add<QTabWidget>(&window, "Tabs");
         tabs->addTab(new QWidget, QStringLiteral("tab one"));
         tabs->addTab(new QWidget, QStringLiteral("tab two"));
         tabs->setTabToolTip(1, QStringLiteral("old tip"));
-        auto* tools = new QToolBar(&window);
-        tools->setObjectName(QStringLiteral("Tools"));
+        auto* tools = add<QToolBar>(&window, "Tools");
         tools->addAction(QStringLiteral("one"));
         tools->addSeparator();
         tools->addAction(QStringLiteral("two"));
-        auto* tree = new QTreeWidget(&window);
-        tree->setObjectName(QStringLiteral("Tree"));
+        auto* tree = add<QTreeWidget>(&window, "Tree");
         tree->setHeaderLabels({QStringLiteral("a"), QStringLiteral("b")});
-        auto* status = new QStatusBar(&window);
-        status->setObjectName(QStringLiteral("Status"));
+        auto* status = add<QStatusBar>(&window, "Status");
         status->addWidget(new QLabel(QStringLiteral("p1")));
         status->addWidget(new QLabel(QStringLiteral("p2")));
-        auto* menu = new QMenu(&window);
-        QAction* quit = menu->addAction(QStringLiteral("quit"));
+        QAction* quit = (new QMenu(&window))->addAction(QStringLiteral("quit"));
         quit->setObjectName(QStringLiteral("ActQuit"));
-        auto* path = new QLineEdit(&window);
-        path->setObjectName(QStringLiteral("Path"));
-        auto* caption = new QLabel(&window);
-        caption->setObjectName(QStringLiteral("Caption"));
-        caption->setProperty("index", 3);
-        auto* dialog = new QDialog(&window);
-        auto* child = new QLabel(QStringLiteral("own window"), dialog);
-        child->setObjectName(QStringLiteral("Child"));
+        auto* path = add<QLineEdit>(&window, "Path");
+        add<QLabel>(&window, "Caption")->setProperty("index", 3);
+        auto* child =
+            add<QLabel>(nullptr, "Child", new QLabel(QStringLiteral("own window"), new QDialog(&window)));
 
         settings::Language language;
         language.setLanguageFilePath(std::filesystem::path(file.fileName().toStdString()));
         QVERIFY(shell::TranslateForm(&window, language));
-
         QCOMPARE(window.windowTitle(), QStringLiteral("Title"));
-        QCOMPARE(tabs->tabText(0), QStringLiteral("First"));
-        QCOMPARE(tabs->tabToolTip(0), QStringLiteral("Tab tip"));
-        QCOMPARE(tabs->tabText(1), QStringLiteral("tab two"));
-        QCOMPARE(tabs->tabToolTip(1), QString());
-        QCOMPARE(tools->actions().at(2)->text(), QStringLiteral("Second tool"));
-        QCOMPARE(tools->actions().at(2)->toolTip(), QStringLiteral("Tool tip"));
+        QCOMPARE(tabs->tabText(0) + '|' + tabs->tabToolTip(0), QStringLiteral("First|Tab tip"));
+        QCOMPARE(tabs->tabText(1) + '|' + tabs->tabToolTip(1), QStringLiteral("tab two|"));
+        QCOMPARE(tools->actions().at(2)->text() + '|' + tools->actions().at(2)->toolTip(),
+                 QStringLiteral("Second tool|Tool tip"));
         QCOMPARE(tree->headerItem()->text(0), QStringLiteral("Column A"));
         QCOMPARE(status->findChildren<QLabel*>().at(1)->text(), QStringLiteral("Panel B"));
         QCOMPARE(quit->text(), QStringLiteral("Quit"));
-        QCOMPARE(path->text(), QStringLiteral("typed"));
-        QCOMPARE(path->toolTip(), QStringLiteral("Path tip"));
-        QCOMPARE(caption->text(), QStringLiteral("Line one\nline two"));
+        QCOMPARE(path->text() + '|' + path->toolTip(), QStringLiteral("typed|Path tip"));
+        QCOMPARE(window.findChild<QLabel*>(QStringLiteral("Caption"))->text(),
+                 QStringLiteral("Line one\nline two"));
         QCOMPARE(child->text(), QStringLiteral("own window"));
-    }
 
-    void anUnreadableFileChangesNothing() {
-        QLabel window(QStringLiteral("kept"));
-        window.setObjectName(QStringLiteral("FrmTest"));
-        window.setToolTip(QStringLiteral("tip"));
-        settings::Language language;
-        language.setLanguageFilePath("/nonexistent-folder/none.lng");
-        QVERIFY(!shell::TranslateForm(&window, language));
-        QCOMPARE(window.toolTip(), QStringLiteral("tip"));
+        // An unreadable file changes nothing.
+        settings::Language missing;
+        missing.setLanguageFilePath("/nonexistent-folder/none.lng");
+        QVERIFY(!shell::TranslateForm(&window, missing));
+        QCOMPARE(path->toolTip(), QStringLiteral("Path tip"));
     }
 };
 

@@ -6,17 +6,16 @@
 
 using namespace viewer;
 
-TEST(BlendColor, MixesEachChannelAndRoundsToTheNearest) {
+TEST(PreviewRender, BlendColorRoundsEachChannelToTheNearest) {
     // Red at alpha 128 over the light grey: 111.56 and 239.56 round up.
     EXPECT_EQ(BlendColor(PreviewBackColor, 0x0000FF, 128), 112 << 16 | 112 << 8 | 240);
     EXPECT_EQ(BlendColor(PreviewBackColor, 0x123456, 255), 0x123456);
     EXPECT_EQ(BlendColor(PreviewBackColor, 0x123456, 0), PreviewBackColor);
-    // 1 x 255 / 255 over black = 1.0, 127 x 1 / 255 = 0.498 rounds down.
-    EXPECT_EQ(BlendColor(0, 0xFFFFFF, 1), 0x010101);
-    EXPECT_EQ(BlendColor(0, 0x010101, 127), 0);
+    EXPECT_EQ(BlendColor(0, 0xFFFFFF, 1), 0x010101);  // 1.0
+    EXPECT_EQ(BlendColor(0, 0x010101, 127), 0);       // 0.498
 }
 
-TEST(RenderPreview, RefusesAModelWithoutACompleteImage) {
+TEST(PreviewRender, RefusesAModelWithoutACompleteImage) {
     imaging::ImageModel model;
     model.Width = 2;
     model.Height = 2;

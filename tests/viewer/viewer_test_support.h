@@ -1,21 +1,20 @@
 #pragma once
 
-// Shared by the window tests: bitmaps written through the codecs, a program folder of their own, and file
-// dialogs answered from lists instead of by a user.
+// Shared by the window tests (viewer and shell): bitmaps written through the codecs, a program folder of
+// their own, and file dialogs answered from lists instead of by a user.
 
-#include <QByteArray>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QList>
-#include <QString>
-#include <QStringList>
 #include <QTemporaryDir>
 
 #include <functional>
+#include <memory>
 
 #include "file_dialogs.h"
 #include "image_model.h"
+#include "main_form.h"
+#include "page_commands.h"
 #include "program_settings.h"
 
 namespace viewer_test {
@@ -24,6 +23,12 @@ struct Rgba {
     int r = 0, g = 0, b = 0, a = 255;
 };
 
+template <class Bytes>
+QByteArray toQByteArray(const Bytes& bytes) {
+    return bytes ? QByteArray(reinterpret_cast<const char*>(bytes->data()), qsizetype(bytes->size()))
+                 : QByteArray();
+}
+
 // A Windows bitmap of 24 or 32 bits; pixel(x, y) counts y from the top row.
 inline QByteArray bitmapBytes(int width, int height, int bitDepth,
                               const std::function<Rgba(int, int)>& pixel) {
@@ -31,22 +36,26 @@ inline QByteArray bitmapBytes(int width, int height, int bitDepth,
     model.Width = width;
     model.Height = height;
     model.RlAlphaFlag = bitDepth == 32 ? 1 : 0;
-    // The writer emits the last row of the array first, so the array holds the top row first.
-    for (int y = 0; y < height; ++y) {
+    for (int y = 0; y < height; ++y) {  // the writer emits the last row of the array first
         for (int x = 0; x < width; ++x) {
             const Rgba p = pixel(x, y);
             model.Pixels.push_back({p.r | (p.g << 8) | (p.b << 16), p.a});
         }
     }
-    const auto bytes = imaging::encodeBitmap(model);
-    return bytes ? QByteArray(reinterpret_cast<const char*>(bytes->data()),
-                              static_cast<qsizetype>(bytes->size()))
-                 : QByteArray();
+    return toQByteArray(imaging::encodeBitmap(model));
 }
 
 // One row of `count` opaque pixels, each a different 5-6-5 colour.
 inline QByteArray bitmapWithCombinations(int count) {
     return bitmapBytes(count, 1, 24, [](int x, int) { return Rgba{(x & 31) << 3, (x >> 5) << 2, 0}; });
+}
+
+inline QByteArray compressed(const QByteArray& bitmap) {
+    imaging::ImageModel model;
+    const auto* bytes = reinterpret_cast<const std::uint8_t*>(bitmap.constData());
+    return imaging::decodeBitmap({bytes, std::size_t(bitmap.size())}, model)
+               ? toQByteArray(imaging::encodeCompressed(model))
+               : QByteArray();
 }
 
 inline bool writeFile(const QString& path, const QByteArray& bytes) {
@@ -60,15 +69,16 @@ inline QByteArray readFile(const QString& path) {
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The French language file and flag in a program folder of the test's own.
-inline bool fillProgramFolder(const QTemporaryDir& home) {
-    const QDir data(QStringLiteral(TARVIK_TEST_LANGUAGE_DATA));
-    for (const QString& name : {QStringLiteral("French.lng"), QStringLiteral("French_flag.gif")}) {
-        if (!QFile::copy(data.filePath(name), home.filePath(name))) {
+// Language files and flags copied from `data`, and a settings file when a stored language is wanted.
+inline bool fillProgramFolder(const QTemporaryDir& home, const QString& data, const QStringList& names,
+                              const QByteArray& language = {}) {
+    for (const QString& name : names) {
+        if (!QFile::copy(QDir(data).filePath(name), home.filePath(name))) {
             return false;
         }
     }
-    return true;
+    return language.isEmpty() || writeFile(home.filePath(QStringLiteral("TarvikBMP.ini")),
+                                           "[GENERAL]\r\nLanguage=" + language + "\r\n");
 }
 
 inline QString setting(const QTemporaryDir& home, const char* key) {
@@ -79,40 +89,47 @@ inline QString setting(const QTemporaryDir& home, const char* key) {
 class FakeFileDialogs : public viewer::FileDialogs {
 public:
     struct Call {
-        QString kind;  // "open", "save", "folder"
-        QString title;
-        QString start;
+        QString title, start;
         QStringList filters;
     };
-    QStringList openAnswers;
+    QStringList openAnswers, folderAnswers, overwriteQuestions, failures;  // failures: path, then reason
     QList<SaveChoice> saveAnswers;
     QList<bool> overwriteAnswers;
-    QStringList folderAnswers;
     QList<Call> calls;
-    QStringList overwriteQuestions;
-    QStringList failures;  // path, then reason
 
     QString openFileName(QWidget*, const QString& title, const QString& folder,
-                         const QStringList& nameFilters) override {
-        calls.append({QStringLiteral("open"), title, folder, nameFilters});
+                         const QStringList& f) override {
+        calls.append({title, folder, f});
         return openAnswers.isEmpty() ? QString() : openAnswers.takeFirst();
     }
-    SaveChoice saveFileName(QWidget*, const QString& title, const QString& startPath,
-                            const QStringList& nameFilters) override {
-        calls.append({QStringLiteral("save"), title, startPath, nameFilters});
+    SaveChoice saveFileName(QWidget*, const QString& title, const QString& start,
+                            const QStringList& f) override {
+        calls.append({title, start, f});
         return saveAnswers.isEmpty() ? SaveChoice{} : saveAnswers.takeFirst();
     }
     bool confirmOverwrite(QWidget*, const QString& path) override {
         overwriteQuestions << path;
         return !overwriteAnswers.isEmpty() && overwriteAnswers.takeFirst();
     }
-    QString existingFolder(QWidget*, const QString& title, const QString& startFolder) override {
-        calls.append({QStringLiteral("folder"), title, startFolder, {}});
+    QString existingFolder(QWidget*, const QString& title, const QString& start) override {
+        calls.append({title, start, {}});
         return folderAnswers.isEmpty() ? QString() : folderAnswers.takeFirst();
     }
     void reportWriteFailure(QWidget*, const QString&, const QString& path, const QString& reason) override {
         failures << path << reason;
     }
+};
+
+// The main window with its commands, shown, in a program folder of its own with the French language file.
+struct TestWindow {
+    QTemporaryDir home, files;
+    bool filled = fillProgramFolder(home, TARVIK_TEST_LANGUAGE_DATA, {"French.lng", "French_flag.gif"});
+    std::shared_ptr<FakeFileDialogs> dialogs = std::make_shared<FakeFileDialogs>();
+    shell::MainForm form{home.path()};
+    shell::PageCommands* commands = shell::PageCommands::attach(form, dialogs);
+
+    TestWindow() { form.show(); }
+    QString file(const QString& name) const { return files.filePath(name); }
 };
 
 }  // namespace viewer_test
