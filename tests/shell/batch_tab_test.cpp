@@ -127,7 +127,7 @@ private slots:
         for (const char* name : {"src/a.bmp", "src/B.bmp", "src/notes.txt", "src/sub/c.bmp", "src/z.bmp"}) {
             write(QString::fromLatin1(name), "x");
         }
-        const QString src = file(QStringLiteral("src"));
+        const QString src = file("src");
         choose(c.chooseSource, src + '/');
         QCOMPARE(w->dialogs->calls.last().title, QStringLiteral("Choisir le dossier des images à traiter"));
         QCOMPARE(w->dialogs->calls.last().start, QDir::homePath());  // the stored default "c:\" is not here
@@ -143,7 +143,7 @@ private slots:
 
         // The backup box takes the choice as given; a path ending with a separator (as a root does) does not
         // pass for an existing folder.
-        const QString out = folder(QStringLiteral("out"));
+        const QString out = folder("out");
         choose(c.chooseBackup, out + '/');
         QCOMPARE(w->dialogs->calls.last().title, QStringLiteral("Choisir le dossier de sauvegarde"));
         QCOMPARE(c.backupFolder->text(), out + '/');
@@ -169,34 +169,34 @@ private slots:
 
     void theStartButtonFollowsMarksAndBackupFolder() {
         const shell::BatchPageControls& c = tab(2)->controls();
-        choose(c.chooseSource, folder(QStringLiteral("empty")));
+        choose(c.chooseSource, folder("empty"));
         QCOMPARE(c.fileCount->text(), QStringLiteral("Aucun fichier trouvé"));
-        QCOMPARE(setting(w->home, "Folder5"), file(QStringLiteral("empty")));
-        write(QStringLiteral("two/1.bmp"), "x");
-        write(QStringLiteral("two/2.bmp"), "x");
-        choose(c.chooseSource, file(QStringLiteral("two")));
+        QCOMPARE(setting(w->home, "Folder5"), file("empty"));
+        write("two/1.bmp", "x");
+        write("two/2.bmp", "x");
+        choose(c.chooseSource, file("two"));
         QVERIFY(!c.start->isEnabled());  // no backup folder yet
-        choose(c.chooseBackup, folder(QStringLiteral("back")));
-        QCOMPARE(setting(w->home, "Folder7"), file(QStringLiteral("back")));
+        choose(c.chooseBackup, folder("back"));
+        QCOMPARE(setting(w->home, "Folder7"), file("back"));
         QVERIFY(c.start->isEnabled());
 
-        // On the decompression tab each click sets the button: enabled while any entry is marked and the
-        // backup folder exists, else left as it was.
+        // On the decompression tab each click sets the button: disabled with no entry marked, enabled with
+        // one marked and the backup folder present, else left as it was.
         QString states;
-        for (int row : {0, 1, 1, -1, 1, 1}) {
+        for (int row : {0, 1, 1, -1, 0, 0, 1, 1}) {
             if (row < 0) {
-                QVERIFY(QDir(file(QStringLiteral("back"))).removeRecursively());
+                QVERIFY(QDir(file("back")).removeRecursively());
                 continue;
             }
             clickEntry(c.fileList, row);
             states += marks(*c.fileList) + (c.start->isEnabled() ? "+ " : "- ");
         }
-        QCOMPARE(states, QStringLiteral("-x+ --- -x+ --- -x- "));
+        QCOMPARE(states, QStringLiteral("-x+ --- -x+ xx+ -x+ --- -x- "));
 
         // On the compression tab clicks only toggle marks; the button follows at the next choice or listing.
         const shell::BatchPageControls& other = tab(1)->controls();
-        choose(other.chooseSource, file(QStringLiteral("two")));
-        choose(other.chooseBackup, folder(QStringLiteral("back2")));
+        choose(other.chooseSource, file("two"));
+        choose(other.chooseBackup, folder("back2"));
         clickEntry(other.fileList, 0);
         clickEntry(other.fileList, 1);
         QCOMPARE(marks(*other.fileList), QStringLiteral("--"));
@@ -206,16 +206,14 @@ private slots:
     }
 
     void runsFromTheWindowWriteWhatTheEngineWrites() {
-        write(QStringLiteral("src/sprite.bmp"), sprite(1));
-        write(QStringLiteral("src/flat.bmp"), bitmapBytes(5, 3, 24, [](int x, int y) {
-                  return Rgba{x * 9, y, 7};
-              }));
-        write(QStringLiteral("src/many.bmp"), bitmapWithCombinations(300));
-        write(QStringLiteral("src/packed.bmp"), compressed(sprite(2)));
-        write(QStringLiteral("src/junk.bmp"), "XY not an image");
-        write(QStringLiteral("src/sub/deep/icon.bmp"), sprite(3));
+        write("src/sprite.bmp", sprite(1));
+        write("src/flat.bmp", bitmapBytes(5, 3, 24, [](int x, int y) { return Rgba{x * 9, y, 7}; }));
+        write("src/many.bmp", bitmapWithCombinations(300));
+        write("src/packed.bmp", compressed(sprite(2)));
+        write("src/junk.bmp", "XY not an image");
+        write("src/sub/deep/icon.bmp", sprite(3));
         BatchTab* compression = tab(1);
-        prepare(compression, file(QStringLiteral("src")), folder(QStringLiteral("out")), true);
+        prepare(compression, file("src"), folder("out"), true);
         QCOMPARE(compression->entries().size(), std::size_t{6});
 
         QTest::mouseClick(compression->controls().start, Qt::LeftButton);
@@ -232,8 +230,8 @@ private slots:
         QCOMPARE(progress->CmdAnnuler()->text(), QStringLiteral("Annuler"));
         waitForTheEnd(1);
         QTRY_VERIFY(compression->progressWindow() == nullptr);
-        const QMap<QString, QByteArray> written = snapshot(file(QStringLiteral("out")));
-        QCOMPARE(written, engineOutput(*compression, folder(QStringLiteral("engine"))));
+        const QMap<QString, QByteArray> written = snapshot(file("out"));
+        QCOMPARE(written, engineOutput(*compression, folder("engine")));
         QVERIFY(written.contains("sub/deep/icon.bmp") && written.contains("packed.bmp"));
         QVERIFY(!written.contains("many.bmp") && !written.contains("junk.bmp"));
         // The runs work on images of their own: the image tab still shows nothing.
@@ -241,12 +239,11 @@ private slots:
         QCOMPARE(w->commands->imageTab()->model().Width, 0);
 
         BatchTab* decompression = tab(2);
-        prepare(decompression, file(QStringLiteral("out")), folder(QStringLiteral("bitmaps")), false);
+        prepare(decompression, file("out"), folder("bitmaps"), false);
         QTest::mouseClick(decompression->controls().start, Qt::LeftButton);
         waitForTheEnd(2);
         QCOMPARE(m_summary.converted, std::size_t{4});  // three written, one copied
-        QCOMPARE(snapshot(file(QStringLiteral("bitmaps"))),
-                 engineOutput(*decompression, folder(QStringLiteral("engine2"))));
+        QCOMPARE(snapshot(file("bitmaps")), engineOutput(*decompression, folder("engine2")));
     }
 
     void cancellingReturnsToTheMainWindow() {
@@ -255,14 +252,13 @@ private slots:
             write(QStringLiteral("many/%1.bmp").arg(i, 3, 10, QLatin1Char('0')), sprite(i));
         }
         BatchTab* compression = tab(1);
-        prepare(compression, file(QStringLiteral("many")), folder(QStringLiteral("out")), false);
+        prepare(compression, file("many"), folder("out"), false);
         QTest::mouseClick(compression->controls().start, Qt::LeftButton);
         QTest::mouseClick(compression->progressWindow()->CmdAnnuler(), Qt::LeftButton);
         waitForTheEnd(1);
         QVERIFY(m_summary.cancelled);
         QVERIFY(m_summary.processed < std::size_t(Count));
-        QCOMPARE(QDir(file(QStringLiteral("out"))).entryList(QDir::Files).size(),
-                 qsizetype(m_summary.converted));
+        QCOMPARE(QDir(file("out")).entryList(QDir::Files).size(), qsizetype(m_summary.converted));
 
         // Closing the progress window is a cancel too; the window stays until the run has stopped.
         QTest::mouseClick(compression->controls().start, Qt::LeftButton);

@@ -29,9 +29,8 @@ private slots:
         file.write(
             "FrmTest=Title\r\nFrmTest_Tabs_1=First|Tab tip\r\nFrmTest_Tools_2=Second tool|Tool tip\r\n"
             "FrmTest_Tree_1=Column A\r\nFrmTest_Status_2=Panel B\r\nFrmTest_ActQuit=Quit\r\n"
-            "FrmTest_Path=typed|Path tip\r\nFrmTest_Caption_3=Line one\\nline two\r\nFrmTest_Child=Not "
-            "mine\r\n"
-            "FrmTest_qt_tabwidget_tabbar_1=Internal\r\n");
+            "FrmTest_Path=typed|Path tip\r\nFrmTest_Caption_3=Line one\\nline two\r\n"
+            "FrmTest_Child=Not mine\r\nFrmTest_qt_tabwidget_tabbar_1=Internal\r\n");
         file.close();
 
         QWidget window;

@@ -162,16 +162,16 @@ private slots:
         QFETCH(QByteArray, bytes);
         QFETCH(QString, expected);
         QFETCH(QString, enabled);
-        open(QStringLiteral("before.bmp"), plain(2, 2));
+        open("before.bmp", plain(2, 2));
         const QString before = panel();
-        const QString path = open(QStringLiteral("file.bmp"), bytes);
+        const QString path = open("file.bmp", bytes);
         QCOMPARE(c().TextCheminBMP->text(), path);
         QCOMPARE(panel(), expected.isEmpty() ? before : expected);
         QCOMPARE(states(), enabled);
     }
 
     void thePreviewDrawsEachModeByItsRules() {
-        const QString path = open(QStringLiteral("sprite.bmp"), sprite());
+        const QString path = open("sprite.bmp", sprite());
         QCOMPARE(w->dialogs->calls[0].title, QString());
         QCOMPARE(w->dialogs->calls[0].filters, QStringList{QStringLiteral("Fichier BMP (*.bmp)")});
         QCOMPARE(setting(w->home, "Folder1"), w->files.path());
@@ -197,7 +197,7 @@ private slots:
         QTest::mouseClick(c().LblOpt[1], Qt::LeftButton);
         QVERIFY(c().OptAffichage[1]->isChecked());
         QCOMPARE(shown(), (QList<bool>{false, true, false}));
-        open(QStringLiteral("plain.bmp"), plain(3, 2));
+        open("plain.bmp", plain(3, 2));
         QVERIFY(c().OptAffichage[0]->isChecked());
         QCOMPARE(shown(), (QList<bool>{true, false, false}));
         // The window closed by the second open is gone for good; the new one stays.
@@ -210,39 +210,39 @@ private slots:
 
     // Bitmap to RL through "Compression", then back through "Sauver (BMP)": every picture stays the same.
     void compressingAndSavingBackKeepThePictures() {
-        open(QStringLiteral("exact.bmp"), exact());
+        open("exact.bmp", exact());
         const QList<QImage> fromBitmap = pictures();
-        click(c().CmdCompressRL, file(QStringLiteral("packed")));
+        click(c().CmdCompressRL, file("packed"));
         QCOMPARE(w->dialogs->calls.last().title, QStringLiteral("Création d'un fichier image compressé BMP"));
         QCOMPARE(w->dialogs->calls.last().filters,
                  QStringList{QStringLiteral("Fichier image compressé(*.bmp)")});
         QCOMPARE(setting(w->home, "Folder3"), w->files.path());
         QVERIFY(c().CmdCompressRL->isEnabled());  // the same image may be written again
-        const QString packed = file(QStringLiteral("packed.bmp"));
+        const QString packed = file("packed.bmp");
         QCOMPARE(readFile(packed), compressed(exact()));
         open(packed);
         QCOMPARE(pictures(), fromBitmap);
 
-        const QString existing = file(QStringLiteral("back.bmp"));
+        const QString existing = file("back.bmp");
         QVERIFY(writeFile(existing, "keep me"));
-        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{file(QStringLiteral("back")), 1};
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{file("back"), 1};
         w->dialogs->overwriteAnswers << false;
-        click(c().CmdSaveBMP, file(QStringLiteral("BACK2.BMP")));
+        click(c().CmdSaveBMP, file("BACK2.BMP"));
         QCOMPARE(w->dialogs->overwriteQuestions, QStringList{existing});
         QCOMPARE(w->dialogs->calls.last().start, existing);  // the dialog comes back on the refused name
         QCOMPARE(w->dialogs->calls.last().title, QStringLiteral("Création d'un fichier image BMP"));
         QCOMPARE(readFile(existing), QByteArray("keep me"));
         QCOMPARE(setting(w->home, "Folder2"), w->files.path());
         QVERIFY(w->dialogs->failures.isEmpty());
-        open(file(QStringLiteral("BACK2.BMP")));
+        open(file("BACK2.BMP"));
         QCOMPARE(c().LblColorDef->text(), QStringLiteral("32 Bits"));
         QCOMPARE(pictures(), fromBitmap);
     }
 
     void aWriteThatFailsIsReported() {
         // A file where the destination's folder should be: nothing can be created below it.
-        QVERIFY(writeFile(file(QStringLiteral("blocker")), "x"));
-        const QString blocked = file(QStringLiteral("blocker/out.bmp"));
+        QVERIFY(writeFile(file("blocker"), "x"));
+        const QString blocked = file("blocker/out.bmp");
         for (const auto& [name, bytes] :
              QList<QPair<QString, QByteArray>>{{"exact.bmp", exact()}, {"exact.rl", compressed(exact())}}) {
             w->dialogs->failures.clear();
@@ -255,7 +255,7 @@ private slots:
     }
 
     void aCancelledOpenOrSaveChangesNothing() {
-        const QString path = open(QStringLiteral("sprite.bmp"), sprite());
+        const QString path = open("sprite.bmp", sprite());
         const QByteArray settings = ini();
         const QString values = panel();
         const QString enabled = states();
@@ -272,7 +272,7 @@ private slots:
     }
 
     void filesHandedToTheWindowOpenOnTheImageTab() {
-        const QString path = file(QStringLiteral("given.bmp"));
+        const QString path = file("given.bmp");
         QVERIFY(writeFile(path, sprite()));
         w->form.SelectTab(1);
         w->form.receivePaths({path});
