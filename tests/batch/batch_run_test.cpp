@@ -9,14 +9,6 @@ namespace batch_test {
 namespace {
 
 using batch::Direction;
-using Names = std::vector<std::string>;
-
-struct Setup {
-    Direction direction = Direction::Compress;
-    bool copy = false;
-    unsigned jobs = 1;
-    bool dryRun = false;
-};
 
 // Outcomes as "converted", "skipped/unknown type", ...; checks that they come in list order.
 class Recorder : public batch::RunObserver {
@@ -37,21 +29,29 @@ public:
     std::atomic<bool>* cancelOnFirst = nullptr;
 };
 
-batch::Plan planFor(const fs::path& source, const fs::path& backup, const Setup& setup) {
-    return {setup.direction, batch::FindFiles(source.string(), "*.bmp", true),
+struct Options {
+    Direction direction = Direction::Compress;
+    bool copy = false;
+    unsigned jobs = 1;
+    bool dryRun = false;
+};
+
+// The "*.bmp" files below source, subfolders included.
+batch::Plan planFor(const fs::path& source, const fs::path& backup, const Options& o = {}) {
+    return {o.direction,     batch::FindFiles(source.string(), "*.bmp", true),
             source.string(), backup.string(),
-            setup.copy,      setup.jobs,
-            setup.dryRun};
+            o.copy,          o.jobs,
+            o.dryRun};
 }
 
-Names runTree(const fs::path& source, const fs::path& backup, const Setup& setup = {}) {
+Names runTree(const fs::path& source, const fs::path& backup, const Options& options = {}) {
     Recorder recorder;
     std::atomic<bool> cancel{false};
-    batch::run(planFor(source, backup, setup), recorder, cancel);
+    batch::run(planFor(source, backup, options), recorder, cancel);
     return recorder.outcomes;
 }
 
-TEST(BatchRun, ConvertsIntoMirroredFoldersAndSkipsWhatFilesRefuse) {
+TEST(BatchRun, EveryEntryGetsItsOutcomeAndTheRunGoesOn) {
     TempDir dir;
     writeFile(dir / "src/a253.bmp", bmpWithCombinations(253));
     writeFile(dir / "src/a254.bmp", bmpWithCombinations(254));
@@ -63,79 +63,35 @@ TEST(BatchRun, ConvertsIntoMirroredFoldersAndSkipsWhatFilesRefuse) {
     writeFile(dir / "src/f_truncated.bmp", "BM\x10");
     writeFile(dir / "src/g_rl.bmp", rlOf(seededBmp(2)));
     // 256 alternating pixels need 256 single codes, one more than an RL row holds.
-    writeFile(dir / "src/rows/h_long.bmp", makeBmp(256, 1, 24, [](int x, int) {
-                  return x % 2 ? Rgba{255, 0, 0} : Rgba{0, 0, 255};
-              }));
-    fs::create_directories(dir / "out");
-
-    EXPECT_EQ(runTree(dir / "src", dir / "out"),
-              (Names{"converted", "skipped/too many colours", "skipped/unknown type", "skipped/unknown type",
-                     "converted", "skipped/unknown type", "skipped/load failed", "skipped/not copied",
-                     "skipped/refused by the writer"}));
-    // Folders only where something was written: no "rows".
-    EXPECT_EQ(snapshot(dir / "out"), (Tree{{"a253.bmp", rlOf(bmpWithCombinations(253))},
-                                           {"day", FolderMark},
-                                           {"day/icons", FolderMark},
-                                           {"day/icons/e.bmp", rlOf(seededBmp(1, 24))}}));
-}
-
-TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
-    // A worker reads a small file in one call and a larger one in two; a file of exactly the first read's
-    // size (64 KiB, trailing bytes after the pixels) ends between the two.
-    auto wide = [](int x, int y) {
-        return Rgba{static_cast<std::uint8_t>(x / 20 * 16), static_cast<std::uint8_t>(y / 25 * 60), 40, 255};
-    };
-    Bytes exact = makeBmp(100, 160, 32, wide);
-    exact.resize(65536, 0);
-    const Bytes rl = rlOf(seededBmp(4));
-    for (const Bytes& bmp : {seededBmp(3), exact, makeBmp(300, 100, 32, wide)}) {
-        ASSERT_FALSE(rlOf(bmp).empty());
-        for (Direction direction : {Direction::Compress, Direction::Decompress}) {
-            const bool compress = direction == Direction::Compress;
-            for (bool copy : {false, true}) {
-                SCOPED_TRACE(std::string(compress ? "compress" : "decompress") + (copy ? " copy " : " ") +
-                             std::to_string(bmp.size()));
-                TempDir dir;
-                writeFile(dir / "src/sub/a.bmp", bmp);
-                writeFile(dir / "src/sub/r.bmp", rl);
-                fs::create_directories(dir / "out");
-                Names outcomes = runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy});
-                EXPECT_EQ(outcomes[compress ? 1 : 0], copy ? "copied" : "skipped/not copied");
-                Tree out = snapshot(dir / "out");
-                EXPECT_EQ(out.count(compress ? "sub/r.bmp" : "sub/a.bmp"), copy ? 1u : 0u);
-                if (copy) {
-                    EXPECT_EQ(out[compress ? "sub/r.bmp" : "sub/a.bmp"], compress ? rl : bmp);
-                }
-                if (!compress) {
-                    EXPECT_EQ(rlOf(out["sub/r.bmp"]), rl);  // a bitmap again, of the same picture
-                } else {
-                    EXPECT_EQ(out["sub/a.bmp"], rlOf(bmp));
-                }
-            }
-        }
-    }
-}
-
-TEST(BatchRun, FailuresAreReportedAndTheRunGoesOn) {
-    TempDir dir;
-    for (const char* name : {"a.bmp", "b.bmp", "c.bmp", "day/d.bmp", "e.bmp", "f.bmp"}) {
+    writeFile(dir / "src/h_rows/long.bmp",
+              makeBmp(256, 1, 24, [](int x, int) { return x % 2 ? Red : Blue; }));
+    for (const char* name : {"i_gone.bmp", "j_folder.bmp", "k/k.bmp", "l.bmp", "m.bmp"}) {
         writeFile(dir / "src" / name, seededBmp(name[0] % 16));
     }
-    writeFile(dir / "out/day", "a file where a folder should go");
-    fs::create_directories(dir / "out/e.bmp");  // a folder where a target should go
-    batch::Plan plan = planFor(dir / "src", dir / "out", {});
-    fs::remove(dir / "src/b.bmp");
-    fs::remove(dir / "src/c.bmp");
-    fs::create_directory(dir / "src/c.bmp");
-
+    writeFile(dir / "out/k", "x");              // a file where a folder should go
+    fs::create_directories(dir / "out/l.bmp");  // a folder where a target should go
+    const batch::Plan plan = planFor(dir / "src", dir / "out");
+    fs::remove(dir / "src/i_gone.bmp");
+    fs::remove(dir / "src/j_folder.bmp");
+    fs::create_directory(dir / "src/j_folder.bmp");
     Recorder recorder;
     std::atomic<bool> cancel{false};
     EXPECT_EQ(batch::run(plan, recorder, cancel).failed, 3u);
-    EXPECT_EQ(recorder.outcomes, (Names{"converted", "skipped/vanished", "failed/cannot read",
-                                        "failed/cannot create folder", "failed/cannot write", "converted"}));
-    EXPECT_EQ(readFile(dir / "out/f.bmp"), rlOf(seededBmp('f' % 16)));
-
-    fs::permissions(dir / "src/a.bmp", fs::perms::none);
+    EXPECT_EQ(recorder.outcomes,
+              (Names{"converted", "skipped/too many colours", "skipped/unknown type", "skipped/unknown type",
+                     "converted", "skipped/unknown type", "skipped/load failed", "skipped/not copied",
+                     "skipped/refused by the writer", "skipped/vanished", "failed/cannot read",
+                     "failed/cannot create folder", "failed/cannot write", "converted"}));
+    // Folders only where something was written: none for "h_rows".
+    EXPECT_EQ(snapshot(dir / "out"), (Tree{{"a253.bmp", rlOf(bmpWithCombinations(253))},
+                                           {"day", FolderMark},
+                                           {"day/icons", FolderMark},
+                                           {"day/icons/e.bmp", rlOf(seededBmp(1, 24))},
+                                           {"k", Bytes{'x'}},
+                                           {"l.bmp", FolderMark},
+                                           {"m.bmp", rlOf(seededBmp('m' % 16))}}));
+    // A file that cannot be read fails as well.
+    fs::permissions(dir / "src/a253.bmp", fs::perms::none);
     fs::permissions(dir / "out", fs::perms::all);
     EXPECT_EQ(runUnprivileged([&] {
                   Recorder unprivileged;
@@ -143,6 +99,37 @@ TEST(BatchRun, FailuresAreReportedAndTheRunGoesOn) {
                   return unprivileged.outcomes.front() == "failed/cannot read" ? 0 : 1;
               }),
               0);
+}
+
+TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
+    // A worker reads a small file in one call and a larger one in two; a file of exactly the first read's
+    // size (64 KiB, trailing bytes after the pixels) ends between the two.
+    auto wide = [](int x, int y) { return Rgba{x / 20 * 16, y / 25 * 60, 40}; };
+    Bytes exact = makeBmp(100, 160, 32, wide);
+    exact.resize(65536, 0);
+    const Tree files{{"a.bmp", seededBmp(3)},
+                     {"b.bmp", exact},
+                     {"c.bmp", makeBmp(300, 100, 32, wide)},
+                     {"r.bmp", rlOf(seededBmp(4))}};
+    for (Direction direction : {Direction::Compress, Direction::Decompress}) {
+        for (bool copy : {false, true}) {
+            TempDir dir;
+            Tree expected{{"sub", FolderMark}};
+            Names outcomes;
+            for (const auto& [name, bytes] : files) {
+                writeFile(dir / "src/sub" / name, bytes);
+                const bool isBitmap = bytes[0] == 'B',
+                           converts = isBitmap == (direction == Direction::Compress);
+                outcomes.push_back(converts ? "converted" : copy ? "copied" : "skipped/not copied");
+                if (converts || copy) {
+                    expected["sub/" + name] = !converts ? bytes : isBitmap ? rlOf(bytes) : bmpOf(bytes);
+                }
+            }
+            fs::create_directories(dir / "out");
+            EXPECT_EQ(runTree(dir / "src", dir / "out", {.direction = direction, .copy = copy}), outcomes);
+            EXPECT_EQ(snapshot(dir / "out"), expected) << copy;
+        }
+    }
 }
 
 TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
@@ -163,21 +150,21 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
 }
 
 TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
+    TempDir dir;
+    // Large enough that the list cannot be done before the first report arrives.
+    for (int i = 0; i < 60; ++i) {
+        writeFile(dir / "src" / numbered("f", 100 + i, ".bmp"), makeBmp(400, 400, 32, [i](int x, int y) {
+                      return Rgba{x / 40 * 20 + i, y / 40};
+                  }));
+    }
     for (unsigned jobs : {1u, 4u}) {
         SCOPED_TRACE(jobs);
-        TempDir dir;
-        // Large enough that the list cannot be done before the first report arrives.
-        for (int i = 0; i < 60; ++i) {
-            writeFile(dir / "src" / numbered("f", 100 + i, ".bmp"), makeBmp(400, 400, 32, [i](int x, int y) {
-                          return Rgba{static_cast<std::uint8_t>(x / 40 * 20 + i),
-                                      static_cast<std::uint8_t>(y / 40)};
-                      }));
-        }
+        fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         Recorder recorder;
         std::atomic<bool> cancel{false};
         recorder.cancelOnFirst = &cancel;
-        batch::Summary summary =
+        const batch::Summary summary =
             batch::run(planFor(dir / "src", dir / "out", {.jobs = jobs}), recorder, cancel);
         EXPECT_TRUE(summary.cancelled);
         EXPECT_LT(summary.processed, 60u);
@@ -192,7 +179,7 @@ TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
 // src/b/a.bmp, which is itself the entry right behind it.
 void buildMixedTree(const fs::path& root) {
     writeFile(root / "src/a.bmp", makeBmp(500, 500, 32, [](int x, int y) {
-                  return Rgba{0, 0, 0, static_cast<std::uint8_t>((x + y) / 50 % 2 * 255)};
+                  return Rgba{0, 0, 0, (x + y) / 50 % 2 * 255};
               }));
     writeFile(root / "src/b/a.bmp", seededBmp(9));
     for (int i = 0; i < 40; ++i) {
@@ -206,19 +193,19 @@ void buildMixedTree(const fs::path& root) {
 
 TEST(BatchRun, AnyNumberOfThreadsWritesWhatOneDoesAndDryRunWritesNothing) {
     TempDir one;
-    buildMixedTree(one.path());
-    const Tree before = snapshot(one.path());
+    buildMixedTree(one.path);
+    const Tree before = snapshot(one.path);
     const Names dry = runTree(one / "src", one / "src/b", {.copy = true, .jobs = 2, .dryRun = true});
-    EXPECT_EQ(snapshot(one.path()), before);
+    EXPECT_EQ(snapshot(one.path), before);
     const Names expected = runTree(one / "src", one / "src/b", {.copy = true, .jobs = 1});
     ASSERT_EQ(expected.size(), 42u);
     // The dry run reads src/b/a.bmp before src/a.bmp has replaced it; every other outcome it foresees.
     EXPECT_EQ(Names(dry.begin() + 2, dry.end()), Names(expected.begin() + 2, expected.end()));
     for (int attempt = 0; attempt < 3; ++attempt) {
         TempDir four;
-        buildMixedTree(four.path());
+        buildMixedTree(four.path);
         EXPECT_EQ(runTree(four / "src", four / "src/b", {.copy = true, .jobs = 4}), expected);
-        EXPECT_EQ(snapshot(four.path()), snapshot(one.path()));
+        EXPECT_EQ(snapshot(four.path), snapshot(one.path));
     }
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-// Hand-built files for the codec and command-line tests.
+// Hand-built files and a scratch folder for the codec tests; the batch and command-line tests use them too.
 
 #include <cstdint>
 #include <filesystem>
@@ -8,68 +8,72 @@
 #include <iterator>
 #include <random>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace testimages {
 
 using Bytes = std::vector<std::uint8_t>;
+namespace fs = std::filesystem;
 
+// Channels given as ints: test tables stay free of casts.
 struct Rgba {
-    std::uint8_t r = 0, g = 0, b = 0, a = 255;
+    constexpr Rgba(int r = 0, int g = 0, int b = 0, int a = 255)
+        : r(static_cast<std::uint8_t>(r)),
+          g(static_cast<std::uint8_t>(g)),
+          b(static_cast<std::uint8_t>(b)),
+          a(static_cast<std::uint8_t>(a)) {}
+    std::uint8_t r, g, b, a;
 };
 
+inline std::int32_t colourOf(const Rgba& p) {
+    return p.r | (p.g << 8) | (p.b << 16);
+}
+
 inline void putU16(Bytes& out, std::size_t at, std::uint32_t v) {
-    out[at] = static_cast<std::uint8_t>(v);
-    out[at + 1] = static_cast<std::uint8_t>(v >> 8);
+    out[at] = static_cast<std::uint8_t>(v), out[at + 1] = static_cast<std::uint8_t>(v >> 8);
 }
 inline void putU32(Bytes& out, std::size_t at, std::uint32_t v) {
-    putU16(out, at, v & 0xFFFF);
-    putU16(out, at + 2, v >> 16);
+    putU16(out, at, v & 0xFFFF), putU16(out, at + 2, v >> 16);
 }
 
 // A Windows bitmap of 24 or 32 bits. `pixels` lists the picture bottom row first, left to right; with
 // topDown the file stores the rows top row first and declares a negative height.
 inline Bytes makeBitmap(int width, int height, const std::vector<Rgba>& pixels, int bitDepth = 32,
                         bool topDown = false) {
-    const int bytesPerPixel = bitDepth / 8;
-    const std::size_t padding = bitDepth == 24 ? static_cast<std::size_t>(width % 4) : 0;
-    const std::size_t stride = static_cast<std::size_t>(width) * bytesPerPixel + padding;
-    Bytes out(54 + stride * static_cast<std::size_t>(height), 0);
-    out[0] = 'B';
-    out[1] = 'M';
-    putU32(out, 2, static_cast<std::uint32_t>(out.size()));
-    putU32(out, 10, 54);
-    putU32(out, 14, 40);
-    putU32(out, 18, static_cast<std::uint32_t>(width));
-    putU32(out, 22, static_cast<std::uint32_t>(topDown ? -height : height));
-    putU16(out, 26, 1);
-    putU16(out, 28, static_cast<std::uint32_t>(bitDepth));
-    putU32(out, 34, static_cast<std::uint32_t>(stride * height));
+    const std::size_t stride = (static_cast<std::size_t>(width) * (bitDepth / 8) + 3) / 4 * 4;
+    Bytes out(54 + stride * height, 0);
+    out[0] = 'B', out[1] = 'M';
+    putU32(out, 2, static_cast<std::uint32_t>(out.size())), putU32(out, 10, 54), putU32(out, 14, 40);
+    putU32(out, 18, width), putU32(out, 22, topDown ? -height : height), putU16(out, 26, 1);
+    putU16(out, 28, bitDepth), putU32(out, 34, static_cast<std::uint32_t>(stride * height));
     for (int row = 0; row < height; ++row) {
-        const int fileRow = topDown ? height - 1 - row : row;
-        std::uint8_t* dst = out.data() + 54 + stride * static_cast<std::size_t>(fileRow);
+        std::size_t at = 54 + stride * static_cast<std::size_t>(topDown ? height - 1 - row : row);
         for (int x = 0; x < width; ++x) {
             const Rgba& p = pixels[static_cast<std::size_t>(row * width + x)];
-            *dst++ = p.b;
-            *dst++ = p.g;
-            *dst++ = p.r;
-            if (bytesPerPixel == 4) {
-                *dst++ = p.a;
+            out[at++] = p.b, out[at++] = p.g, out[at++] = p.r;
+            if (bitDepth == 32) {
+                out[at++] = p.a;
             }
         }
     }
     return out;
 }
 
-// One row: 5 opaque red, 2 fully transparent, 3 opaque blue pixels.
-inline std::vector<Rgba> redGapBlueRow() {
-    std::vector<Rgba> row(5, Rgba{255, 0, 0, 255});
-    row.insert(row.end(), 2, Rgba{0, 0, 0, 0});
-    row.insert(row.end(), 3, Rgba{0, 0, 255, 255});
-    return row;
+inline std::vector<Rgba> repeat(std::initializer_list<std::pair<Rgba, int>> runs) {
+    std::vector<Rgba> out;
+    for (auto [pixel, count] : runs) {
+        out.insert(out.end(), static_cast<std::size_t>(count), pixel);
+    }
+    return out;
 }
 
-// That row as an RL file: the format's worked example, 27 bytes.
+inline const Rgba Red{255, 0, 0}, Blue{0, 0, 255}, Clear{0, 0, 0, 0};
+
+// The format's worked example: 5 opaque red, 2 fully transparent, 3 opaque blue pixels, and its 27 bytes.
+inline std::vector<Rgba> redGapBlueRow() {
+    return repeat({{Red, 5}, {Clear, 2}, {Blue, 3}});
+}
 inline Bytes redGapBlueRl() {
     return {0x52, 0x4C, 0x00, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x03, 0x00, 0x01, 0x00, 0x1F, 0xF8,
             0x00, 0xF8, 0x1F, 0x00, 0x08, 0xFE, 0x01, 0x05, 0x00, 0x00, 0x02, 0x02, 0x02};
@@ -79,46 +83,41 @@ inline Bytes redGapBlueRl() {
 inline std::vector<Rgba> distinctColours(int count) {
     std::vector<Rgba> out;
     for (int i = 0; i < count; ++i) {
-        out.push_back(
-            Rgba{static_cast<std::uint8_t>((i % 32) * 8), static_cast<std::uint8_t>((i / 32) * 4), 0, 255});
+        out.push_back(Rgba{i % 32 * 8, i / 32 * 4, 0});
     }
     return out;
 }
 
-inline Bytes readFile(const std::filesystem::path& path) {
+inline Bytes readFile(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
-
-inline void writeFile(const std::filesystem::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+// Makes the folders on the way.
+inline void writeFile(const fs::path& path, std::string_view bytes) {
+    fs::create_directories(path.parent_path());
+    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+inline void writeFile(const fs::path& path, const Bytes& bytes) {
+    writeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
 // A fresh folder under the system temporary folder, removed with everything in it.
-class TempDir {
-public:
+struct TempDir {
+    fs::path path = fs::temp_directory_path() / ("tarvik-test-" + std::to_string(std::random_device{}()) +
+                                                 std::to_string(std::random_device{}()));
     TempDir() {
-        std::random_device rd;
-        m_path = std::filesystem::temp_directory_path() /
-                 ("tarvik-test-" + std::to_string(rd()) + std::to_string(rd()));
-        std::filesystem::create_directories(m_path);
+        fs::create_directories(path);
+        fs::permissions(path, fs::perms::all);  // the batch tests run some cases as "nobody" inside
     }
     ~TempDir() {
         std::error_code ec;
-        std::filesystem::remove_all(m_path, ec);
+        fs::remove_all(path, ec);
     }
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::filesystem::path& path() const { return m_path; }
-    std::filesystem::path operator/(const std::string& name) const { return m_path / name; }
+    fs::path operator/(const std::string& name) const { return path / name; }
+    // Files left in the folder: a failed or refused write must leave no temporary behind.
     std::size_t entryCount() const {
-        return static_cast<std::size_t>(std::distance(std::filesystem::directory_iterator(m_path),
-                                                      std::filesystem::directory_iterator()));
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
     }
-
-private:
-    std::filesystem::path m_path;
 };
 
 }  // namespace testimages

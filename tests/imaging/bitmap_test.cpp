@@ -1,0 +1,162 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "image_model.h"
+#include "test_images.h"
+
+using namespace imaging;
+using namespace testimages;
+
+namespace {
+
+// The statistics straight from their definitions, with ordinary sets.
+void expectStatistics(const ImageModel& model, const std::vector<Rgba>& pixels, bool hasAlpha) {
+    std::set<std::int32_t> colours;
+    std::set<std::pair<int, int>> combinations;
+    std::vector<std::int32_t> paletteColours, paletteAlphas;
+    int alphaPixels = 0, transparent = 0;
+    for (Rgba p : pixels) {
+        p.a = hasAlpha ? p.a : 255;
+        alphaPixels += p.a < 255;
+        transparent += p.a == 0;
+        if (p.a != 0) {
+            colours.insert(colourOf(p));
+        }
+        if (p.a >= 7 && combinations.insert({ToRgb565(colourOf(p)), p.a}).second) {
+            paletteColours.push_back(ToRgb565(colourOf(p)));
+            paletteAlphas.push_back(p.a);
+        }
+    }
+    EXPECT_EQ(model.WindowsColorCount, static_cast<int>(colours.size()));
+    EXPECT_EQ(model.CompressedColorCount, static_cast<int>(combinations.size()));
+    EXPECT_EQ(model.AlphaPixelCount, alphaPixels);
+    EXPECT_EQ(model.TransparentPixelCount, transparent);
+    if (combinations.size() < 254) {
+        paletteColours.push_back(0), paletteAlphas.push_back(0);
+        EXPECT_EQ(model.PaletteColors, paletteColours);
+        EXPECT_EQ(model.PaletteAlphas, paletteAlphas);
+    } else {
+        EXPECT_EQ(model.PaletteColors, std::vector<std::int32_t>{0});
+    }
+}
+
+// Runs of a few values with noise in the low bits (colours equal in 5-6-5) and every kind of alpha: 0,
+// 1..6 (a colour but no combination), the rest. Noisy: every pixel a random colour and alpha.
+std::vector<Rgba> mixedPixels(std::size_t count, unsigned seed, bool noisy = false) {
+    std::mt19937 rng(seed);
+    auto next = [&rng](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+    std::vector<Rgba> out;
+    while (out.size() < count) {
+        const Rgba p =
+            noisy ? Rgba{next(256), next(256), next(256), next(2) ? 255 : next(256)}
+                  : Rgba{next(6) * 40 + next(9), next(3) * 90, next(2) * 200, next(3) ? 255 : next(256)};
+        out.insert(out.end(), std::min<std::size_t>(noisy ? 1 : 1 + next(12), count - out.size()), p);
+    }
+    return out;
+}
+
+// Pixels in the order an RL load leaves them: top row first.
+ImageModel topFirstImage(int width, int height, int rlAlphaFlag) {
+    ImageModel model;
+    model.Width = width, model.Height = height, model.RlAlphaFlag = rlAlphaFlag;
+    for (int i = 0; i < width * height; ++i) {
+        model.Pixels.push_back(PixelRecord{0x010203 * (i + 1), i % 2 ? 0 : 255});
+    }
+    return model;
+}
+
+}  // namespace
+
+TEST(BitmapReader, RecordsAndStatisticsMatchTheirDefinitionsImageAfterImage) {
+    // Widths 1..4 cover every 24-bit row padding; 400 x 200 takes the bitset path. One model is reused as one
+    // thread's statistics sets are: a key left over from an earlier image (same seed, so the same leading
+    // colours) would make a later count too low. Noisy images grow the sets well past a small image's needs.
+    ImageModel model;
+    for (auto [width, height] :
+         {std::pair{1, 3}, {400, 200}, {2, 3}, {3, 3}, {64, 64}, {4, 3}, {9, 7}, {400, 200}}) {
+        for (int kind : {24, 32, 0}) {
+            const int bits = kind ? kind : 32;
+            const auto pixels = mixedPixels(static_cast<std::size_t>(width * height), 11, kind == 0);
+            ResetImageModel(model);
+            EXPECT_TRUE(model.Pixels.empty() && model.PaletteColors.empty() &&
+                        model.CompressedColorCount == 0);
+            ASSERT_TRUE(decodeBitmap(makeBitmap(width, height, pixels, bits), model));
+            ASSERT_EQ(model.Pixels.size(), pixels.size());
+            for (std::size_t i = 0; i < pixels.size(); ++i) {
+                ASSERT_EQ(model.Pixels[i].Color, colourOf(pixels[i]));
+                ASSERT_EQ(model.Pixels[i].Alpha, bits == 32 ? pixels[i].a : 255);
+            }
+            expectStatistics(model, pixels, bits == 32);
+        }
+    }
+}
+
+TEST(BitmapReader, RefusesWhatItCannotDecode) {
+    auto withField = [](std::size_t offset, std::uint32_t value, bool word = false) {
+        Bytes file = makeBitmap(4, 4, mixedPixels(16, 5), 24);
+        word ? putU16(file, offset, value) : putU32(file, offset, value);
+        return file;
+    };
+    const std::pair<Bytes, ErrorCode> cases[] = {
+        {withField(28, 16, true), ErrorCode::Unsupported}, {withField(18, 0), ErrorCode::Corrupt},
+        {withField(18, 0xFFFFFFFF), ErrorCode::Corrupt},   {withField(22, 0), ErrorCode::Corrupt},
+        {withField(10, 20), ErrorCode::Corrupt},           {withField(10, 5000), ErrorCode::Corrupt},
+        {withField(18, 0x10000000), ErrorCode::TooLarge},  {withField(22, 0x80000000), ErrorCode::TooLarge},
+        {withField(22, 5000), ErrorCode::Truncated},  // sizes are checked against the file before allocating
+        {withField(22, 0xFFFFF000), ErrorCode::Truncated}, {Bytes(54 - 1, 0), ErrorCode::Truncated},
+    };
+    for (const auto& [file, code] : cases) {
+        ImageModel model;
+        const Status status = decodeBitmap(file, model);
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().code, code) << status.error().detail;
+    }
+}
+
+TEST(BitmapReader, NeedsEveryPixelByteButNotTheLastPaddingOrTrailingBytes) {
+    const Bytes full = makeBitmap(3, 2, mixedPixels(6, 9), 24);  // rows of 9 bytes + 3 padding
+    ImageModel model;
+    EXPECT_TRUE(decodeBitmap(std::span(full).first(full.size() - 3), model));
+    const Status shortByOne = decodeBitmap(std::span(full).first(full.size() - 4), model);
+    ASSERT_FALSE(shortByOne);
+    EXPECT_EQ(shortByOne.error().detail, "truncated pixel data");
+    Bytes longer = full;
+    longer.insert(longer.end(), 40, 0xAB);
+    ASSERT_TRUE(decodeBitmap(longer, model));
+    EXPECT_EQ(model.Pixels.size(), 6u);
+}
+
+TEST(BitmapWriter, WritesTheLastRowFirstPaddedAt24BitsWithAlphaWhenTheRlFlagIsSet) {
+    // Widths 1..4 cover every 24-bit padding; the first record (top row) belongs in the file's upper row.
+    for (int width = 1; width <= 4; ++width) {
+        for (int flag : {0, 1}) {
+            const ImageModel model = topFirstImage(width, 2, flag);
+            std::vector<Rgba> bottomFirst;
+            for (int i = 0; i < 2 * width; ++i) {
+                const PixelRecord p = model.Pixels[static_cast<std::size_t>((i + width) % (2 * width))];
+                bottomFirst.push_back(Rgba{p.Color & 0xFF, p.Color >> 8 & 0xFF, p.Color >> 16, p.Alpha});
+            }
+            Bytes expected = makeBitmap(width, 2, bottomFirst, flag ? 32 : 24);
+            putU32(expected, 38, 2835), putU32(expected, 42, 2835);
+            EXPECT_EQ(encodeBitmap(model).value(), expected) << width << " " << flag;
+        }
+    }
+    EXPECT_EQ(encodeBitmap(topFirstImage(2, 2, 0))->size(), 70u);  // the format's 2 x 2 example
+}
+
+TEST(BitmapWriter, RefusesAnInconsistentImageAndKeepsTheOldFile) {
+    TempDir dir;
+    writeFile(dir / "out.bmp", {'o', 'l', 'd'});
+    ImageModel broken = topFirstImage(3, 2, 0);
+    broken.Pixels.pop_back();
+    EXPECT_EQ(SaveBitmapImage(dir / "out.bmp", broken).error().code, ErrorCode::Corrupt);
+    EXPECT_EQ(SaveBitmapImage(dir / "out.bmp", ImageModel{}).error().code, ErrorCode::Corrupt);
+    EXPECT_EQ(readFile(dir / "out.bmp"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(dir.entryCount(), 1u);
+    ASSERT_TRUE(SaveBitmapImage(dir / "out.bmp", topFirstImage(3, 2, 0)));
+    EXPECT_EQ(readFile(dir / "out.bmp"), encodeBitmap(topFirstImage(3, 2, 0)).value());
+    EXPECT_EQ(dir.entryCount(), 1u);
+    EXPECT_EQ(SaveBitmapImage(dir / "no/such/folder.bmp", topFirstImage(3, 2, 0)).error().code,
+              ErrorCode::Io);
+}

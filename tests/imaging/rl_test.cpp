@@ -1,0 +1,301 @@
+#include <gtest/gtest.h>
+
+#include <numeric>
+
+#include "image_model.h"
+#include "test_images.h"
+
+using namespace imaging;
+using namespace testimages;
+
+namespace {
+
+// width x height, palette of the given 5-6-5 words after the key, optional alpha table, and rows of codes.
+Bytes rlFile(int width, int height, const std::vector<std::uint16_t>& colours,
+             const std::vector<std::uint8_t>& levels, const std::vector<Bytes>& rows) {
+    Bytes out{'R', 'L', !levels.empty(), 0};
+    auto put16 = [&out](std::uint32_t v) { out.push_back(v & 0xFF), out.push_back(v >> 8); };
+    put16(width), put16(height), put16(colours.size() + 1), put16(rows.size()), put16(0xF81F);
+    for (std::uint16_t c : colours) {
+        put16(c);
+    }
+    out.insert(out.end(), levels.begin(), levels.end());
+    for (const Bytes& row : rows) {
+        out.push_back(static_cast<std::uint8_t>(row.size()));
+    }
+    for (const Bytes& row : rows) {
+        out.insert(out.end(), row.begin(), row.end());
+    }
+    return out;
+}
+
+Result<Bytes> compress(int width, int height, const std::vector<Rgba>& pixels, bool topDown = false) {
+    ImageModel model;
+    const Status loaded = decodeBitmap(makeBitmap(width, height, pixels, 32, topDown), model);
+    return loaded ? encodeCompressed(model) : Result<Bytes>(loaded.error());
+}
+
+// The codes of a one-row image: everything after the single row-length byte.
+Bytes rowCodes(const std::vector<Rgba>& row) {
+    const Bytes file = compress(static_cast<int>(row.size()), 1, row).value();
+    const std::size_t table = 12 + 2 * file[8] + (file[2] ? file[8] : 0);
+    EXPECT_EQ(file[table], file.size() - table - 1);
+    return Bytes(file.begin() + static_cast<std::ptrdiff_t>(table) + 1, file.end());
+}
+
+// Alternating colours give one code byte per pixel, and a trailing run of 4 gives three more.
+std::vector<Rgba> alternating(int singles) {
+    std::vector<Rgba> out;
+    for (int i = 0; i < singles; ++i) {
+        out.push_back(i % 2 ? Red : Blue);
+    }
+    out.insert(out.end(), 4, Rgba{0, 255, 0});
+    return out;
+}
+
+std::vector<std::pair<int, int>> colourAndAlpha(const ImageModel& model) {
+    std::vector<std::pair<int, int>> out;
+    for (const PixelRecord& p : model.Pixels) {
+        out.emplace_back(p.Color, p.Alpha);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(RlReader, DecodesTheWorkedExample) {
+    ImageModel model;
+    ASSERT_TRUE(decodeCompressed(redGapBlueRl(), model));
+    EXPECT_EQ(model.Width, 10);
+    EXPECT_EQ(model.Height, 1);
+    EXPECT_EQ(model.BitDepth, 32);
+    EXPECT_EQ(model.RlAlphaFlag, 1);  // index 0 was met
+    EXPECT_EQ(model.RlPaletteCount - 1, 2);
+    EXPECT_EQ(model.RlKeyColor, 0xF81F);
+    EXPECT_EQ(model.RlPalette, (std::vector<std::int32_t>{0, 248, 248 << 16, 0}));
+    std::vector<std::pair<int, int>> expected(5, {248, 255});
+    expected.insert(expected.end(), 2, {0, 0});
+    expected.insert(expected.end(), 3, {248 << 16, 255});
+    EXPECT_EQ(colourAndAlpha(model), expected);
+}
+
+TEST(RlReader, AlphaTableAndTransparencyFlag) {
+    ImageModel model;
+    ASSERT_TRUE(decodeCompressed(rlFile(3, 1, {0xF800, 0x07E0}, {0x20, 16, 0}, {{1, 2, 2}}), model));
+    EXPECT_EQ(colourAndAlpha(model),
+              (std::vector<std::pair<int, int>>{{248, 127}, {252 << 8, 0}, {252 << 8, 0}}));
+    ASSERT_TRUE(decodeCompressed(rlFile(5, 1, {0xF800}, {}, {{0xFE, 1, 5}}), model));
+    EXPECT_EQ(model.RlAlphaFlag, 0);
+    EXPECT_EQ(model.Pixels[4].Alpha, 255);
+    ASSERT_TRUE(decodeCompressed(rlFile(1, 1, {0xF800}, {0x20, 200}, {{1}}), model));
+    EXPECT_EQ(model.Pixels[0].Alpha, 255);  // a damaged level above 32 stays a byte
+}
+
+TEST(RlReader, KeepsTheFormatsOddities) {
+    // An empty row lets the next row continue where the previous one ended; what is never decoded stays
+    // transparent black without raising the flag.
+    ImageModel model;
+    ASSERT_TRUE(decodeCompressed(rlFile(2, 2, {0xF800}, {}, {{}, {0xFE, 1, 3}}), model));
+    EXPECT_EQ(model.Pixels[2].Alpha, 255);
+    EXPECT_EQ(model.Pixels[3].Alpha, 0);
+    EXPECT_EQ(model.RlAlphaFlag, 0);
+    // One byte missing at the end reads as 0; two are refused.
+    const Bytes file = redGapBlueRl();
+    ASSERT_TRUE(decodeCompressed(std::span(file).first(file.size() - 1), model));
+    EXPECT_EQ(model.Pixels[9].Alpha, 0);
+    EXPECT_EQ(model.Pixels[8].Alpha, 255);
+    EXPECT_FALSE(decodeCompressed(std::span(file).first(file.size() - 2), model));
+    // Every shorter prefix is refused or, where the spare byte reads as an empty row, decodes nothing.
+    for (std::size_t length = 0; length + 2 < file.size(); ++length) {
+        ImageModel prefix;
+        if (decodeCompressed(std::span(file).first(length), prefix)) {
+            EXPECT_EQ(countAlphaPixels(prefix.Pixels).transparentPixels, 10) << length;
+        }
+    }
+}
+
+TEST(RlReader, RefusesCorruptOrHugeFilesWithoutAllocating) {
+    auto with = [](std::size_t at, std::uint32_t value, std::uint32_t height = 1) {
+        Bytes file = redGapBlueRl();
+        putU16(file, at, value);
+        return at == 4 ? (putU16(file, 6, height), file) : file;
+    };
+    const std::pair<Bytes, ErrorCode> cases[] = {
+        {with(2, 2), ErrorCode::Corrupt},
+        {with(4, 65535, 65535), ErrorCode::TooLarge},
+        {with(4, 4096, 4096), ErrorCode::Corrupt},  // 27 bytes cannot describe 16 million pixels
+        {with(4, 9), ErrorCode::Corrupt},           // more pixels than the image holds
+        {rlFile(2, 1, {0xF800}, {}, {{1, 3}}), ErrorCode::Corrupt},  // index 3 beyond slots 0..P
+        {with(8, 3000), ErrorCode::Truncated},
+        {with(10, 300), ErrorCode::Truncated},
+        {rlFile(4, 1, {0xF800}, {}, {{1, 0xFE, 1}, {4}}), ErrorCode::Corrupt},  // run code across a row end
+    };
+    for (const auto& [file, code] : cases) {
+        ImageModel model;
+        const Status status = decodeCompressed(file, model);
+        ASSERT_FALSE(status);
+        EXPECT_EQ(status.error().code, code) << status.error().detail;
+    }
+    ImageModel sparse;  // a small declared size the data does not fill is still trusted
+    ASSERT_TRUE(decodeCompressed(rlFile(2048, 2048, {0xF800}, {}, {{1}}), sparse));
+    EXPECT_EQ(sparse.Pixels.size(), 2048u * 2048u);
+}
+
+TEST(RlWriter, WritesTheWorkedExampleByteForByte) {
+    EXPECT_EQ(compress(10, 1, redGapBlueRow()).value(), redGapBlueRl());
+}
+
+TEST(RlWriter, RunCodes) {
+    // Alpha 1..6 joins a transparent run whatever its colour; alone it is index 0.
+    const Rgba a0{9, 9, 9, 0}, a6{200, 0, 0, 6}, a1{0, 0, 0, 1}, a5{0, 9, 0, 5};
+    const std::pair<std::vector<Rgba>, Bytes> cases[] = {
+        {repeat({{Red, 255}}), {0xFE, 1, 0xFF}},  // runs are cut into 255-pixel pieces
+        {repeat({{Red, 256}}), {0xFE, 1, 0xFF, 0xFE, 1, 1}},
+        {repeat({{Red, 300}}), {0xFE, 1, 0xFF, 0xFE, 1, 45}},
+        {repeat({{Red, 510}}), {0xFE, 1, 0xFF, 0xFE, 1, 0xFF}},
+        {repeat({{Clear, 300}, {Red, 1}}), {0xFF, 0xFF, 0xFF, 45, 1}},
+        {repeat({{Red, 4}}), {0xFE, 1, 4}},  // runs of 3 are single codes, mid-row and at the row end
+        {repeat({{Red, 3}}), {1, 1, 1}},
+        {repeat({{Red, 3}, {Blue, 1}}), {1, 1, 1, 2}},
+        {repeat({{Red, 1}, {Clear, 3}, {Red, 1}}), {1, 0xFF, 3, 1}},  // transparent: a run mid-row ...
+        {repeat({{Red, 1}, {Clear, 3}}), {1, 0, 0, 0}},               // ... but not at the row end
+        {repeat({{Red, 1}, {Clear, 4}}), {1, 0xFF, 4}},
+        {repeat({{Red, 1}, {Clear, 2}, {Red, 1}}), {1, 0, 0, 1}},
+        {repeat({{Red, 1}, {a0, 1}, {a6, 1}, {a1, 1}, {Red, 1}, {a5, 1}}), {1, 0xFF, 3, 1, 0}},
+    };
+    for (const auto& [row, codes] : cases) {
+        EXPECT_EQ(rowCodes(row), codes) << row.size();
+    }
+}
+
+TEST(RlWriter, AlphaTableRoundsHalvesToEvenWhileRunsUseTheFloor) {
+    // Only alpha 0 needs no table.
+    EXPECT_EQ(compress(6, 1, repeat({{Red, 1}, {Rgba{0, 0, 0, 3}, 5}})).value()[2], 1);
+    EXPECT_EQ(compress(6, 1, repeat({{Red, 1}, {Clear, 5}})).value()[2], 0);
+    // Alphas 11, 19, 27 are halves: table bytes 2, 2, 4. 253 and 255 are two levels: two runs. 96 and 102
+    // share level 12: a run takes the entry of its first pixel, single codes each take their own.
+    const Rgba red253{255, 0, 0, 253}, b96{0, 0, 255, 96}, b102{0, 0, 255, 102};
+    auto row = repeat({{red253, 4}, {Red, 4}, {b96, 2}, {b102, 2}, {Red, 1}, {b102, 1}, {b96, 1}, {b102, 1}});
+    row.insert(row.end(), {Rgba{0, 9, 0, 11}, Rgba{0, 99, 0, 19}, Rgba{0, 0, 99, 27}});
+    const Bytes file = compress(static_cast<int>(row.size()), 1, row).value();
+    const Bytes expected = {
+        'R',  'L',  1,    0,    19,   0,    1,    0,    8,    0, 1,    0,                     // header
+        0x1F, 0xF8, 0x00, 0xF8, 0x00, 0xF8, 0x1F, 0,    0x1F, 0, 0x40, 0, 0, 3, 0x0C, 0,      // palette
+        0x20, 32,   32,   12,   13,   2,    2,    4,                                          // alpha table
+        16,   0xFE, 1,    4,    0xFE, 2,    4,    0xFE, 3,    4, 2,    4, 3, 4, 5,    6, 7};  // row
+    EXPECT_EQ(file, expected);
+}
+
+TEST(RlWriter, PaletteHolds253CombinationsNotMore) {
+    for (int count : {253, 254, 300}) {
+        const auto pixels = distinctColours(count);
+        ImageModel model;
+        ASSERT_TRUE(decodeBitmap(makeBitmap(count, 1, pixels, 24), model));
+        EXPECT_EQ(model.CompressedColorCount, count);
+        EXPECT_EQ(model.PaletteColors.size(), count == 253 ? 254u : 1u);  // and a spare entry
+        EXPECT_EQ(model.PaletteColors.back(), 0);
+        const Result<Bytes> file = encodeCompressed(model);
+        if (count == 253) {
+            EXPECT_EQ(model.PaletteColors[252], ToRgb565(colourOf(pixels[252])));
+            Bytes codes(253);  // each pixel a single code: its own entry, found among all 253
+            std::iota(codes.begin(), codes.end(), 1);
+            EXPECT_EQ(file.value()[8], 254);
+            EXPECT_EQ(Bytes(file->end() - 253, file->end()), codes);
+        } else {
+            EXPECT_EQ(file.error().code, ErrorCode::TooManyColours);
+            EXPECT_EQ(file.error().detail,
+                      "too many colour/alpha combinations: " + std::to_string(count) + " (at most 253)");
+        }
+    }
+}
+
+TEST(RlWriter, RowsTakeAt255BytesAndTheTablesEndWithinASignedWord) {
+    EXPECT_TRUE(compress(256, 1, alternating(252)));
+    EXPECT_EQ(compress(257, 1, alternating(253)).error().code, ErrorCode::RowTooLong);
+    EXPECT_TRUE(compress(1, 32749, repeat({{Red, 32749}})));  // 12 + 2 * 2 + 32749 + 2 = 32767
+    EXPECT_EQ(compress(1, 32750, repeat({{Red, 32750}})).error().code, ErrorCode::TooLarge);
+    EXPECT_EQ(compress(65536, 1, repeat({{Red, 65536}})).error().code, ErrorCode::TooLarge);
+}
+
+TEST(RoundTrip, BitmapToRlAndBackKeepsFiveSixFiveColoursAndAlphaLevels) {
+    // Low colour bits are dropped; alphas near a level come back as that level's own alpha, 1..6 as clear.
+    const int levels[] = {255, 191, 127, 63, 31};
+    std::vector<Rgba> pixels, expected;
+    for (int y = 0; y < 20; ++y) {
+        for (int x = 0; x < 30; ++x) {
+            const int band = (x / 5 + y) % 6;
+            const Rgba exact{band * 40, y * 12, 248 - band * 8, band == 5 ? 0 : levels[band]};
+            expected.push_back(band == 5 ? Clear : exact);
+            pixels.push_back(Rgba{exact.r + x % 8, exact.g + x % 4, exact.b + x % 8,
+                                  band == 5 ? 1 + y % 6 : exact.a - y % 4});
+        }
+    }
+    std::vector<Bytes> rl;
+    for (bool topDown : {false, true}) {
+        ImageModel model, decoded, back;
+        ASSERT_TRUE(decodeBitmap(makeBitmap(30, 20, pixels, 32, topDown), model));
+        rl.push_back(encodeCompressed(model).value());
+        ASSERT_TRUE(decodeCompressed(rl.back(), decoded));
+        ASSERT_TRUE(decodeBitmap(encodeBitmap(decoded).value(), back));
+        EXPECT_EQ(back.BitDepth, 32);
+        EXPECT_EQ(back.Height, 20);
+        for (std::size_t i = 0; i < pixels.size(); ++i) {
+            ASSERT_EQ(back.Pixels[i].Color, colourOf(expected[i])) << i;
+            ASSERT_EQ(back.Pixels[i].Alpha, expected[i].a) << i;
+        }
+    }
+    EXPECT_EQ(rl[0], rl[1]);  // a top-down file compresses to the bytes of its bottom-up twin
+}
+
+TEST(FileCodecs, StreamingReadersGiveTheModelAndBytesOfTheWholeFileCodecs) {
+    TempDir dir;
+    std::vector<Rgba> pixels;  // 1500 x 300: several pieces per pass; runs of 40 pixels, 40 combinations
+    for (int i = 0; i < 1500 * 300; ++i) {
+        const int k = (i / 40 + i / 1500) % 40;
+        pixels.push_back(Rgba{k * 6, 90, 255 - k * 6, k % 5 ? 255 : k * 3});
+    }
+    auto statistics = [](const ImageModel& m) {
+        return std::tuple(m.Height, m.WindowsColorCount, m.CompressedColorCount, m.AlphaPixelCount,
+                          m.TransparentPixelCount, m.PaletteColors, m.PaletteAlphas);
+    };
+    for (int bits : {24, 32}) {
+        for (bool topDown : {false, true}) {
+            SCOPED_TRACE(std::to_string(bits) + (topDown ? " top-down" : ""));
+            const Bytes file = makeBitmap(1500, 300, pixels, bits, topDown);
+            writeFile(dir / "in.bmp", file);
+            ImageModel fromBytes, fromFile, inspected, streamed;
+            ASSERT_TRUE(decodeBitmap(file, fromBytes));
+            ASSERT_TRUE(LoadBitmapImage(dir / "in.bmp", fromFile));
+            ASSERT_TRUE(inspectBitmapImage(dir / "in.bmp", inspected));
+            ASSERT_TRUE(compressBitmapFile(dir / "in.bmp", dir / "out.rl", streamed));
+            EXPECT_TRUE(colourAndAlpha(fromFile) == colourAndAlpha(fromBytes));
+            EXPECT_TRUE(inspected.Pixels.empty() && streamed.Pixels.empty());
+            for (const ImageModel* model : {&fromFile, &inspected, &streamed}) {
+                EXPECT_EQ(statistics(*model), statistics(fromBytes));
+            }
+            EXPECT_EQ(readFile(dir / "out.rl"), encodeCompressed(fromBytes).value());
+        }
+    }
+    // Refusals: the target is left as it was, nothing else is left behind, the image's reason comes first.
+    Bytes truncated = makeBitmap(1500, 300, pixels, 24);
+    truncated.resize(truncated.size() - 4000);
+    writeFile(dir / "short.bmp", truncated);
+    writeFile(dir / "many.bmp", makeBitmap(300, 1, distinctColours(300), 24));
+    writeFile(dir / "kept.rl", {'o', 'l', 'd'});
+    ImageModel model;
+    EXPECT_EQ(LoadBitmapImage(dir / "short.bmp", model).error().code, ErrorCode::Truncated);
+    EXPECT_EQ(inspectBitmapImage(dir / "short.bmp", model).error().code, ErrorCode::Truncated);
+    EXPECT_EQ(LoadBitmapImage(dir.path, model).error().code, ErrorCode::Io);
+    writeFile(dir / "long.bmp", makeBitmap(257, 1, alternating(253)));  // refused only when its row is coded
+    ASSERT_TRUE(LoadBitmapImage(dir / "long.bmp", model));
+    EXPECT_EQ(SaveCompressedImage(dir / "kept.rl", model).error().code, ErrorCode::RowTooLong);
+    EXPECT_EQ(compressBitmapFile(dir / "long.bmp", dir / "kept.rl", model).error().code,
+              ErrorCode::RowTooLong);
+    EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "kept.rl", model).error().detail,
+              "too many colour/alpha combinations: 300 (at most 253)");
+    EXPECT_EQ(readFile(dir / "kept.rl"), (Bytes{'o', 'l', 'd'}));
+    EXPECT_EQ(compressBitmapFile(dir / "missing.bmp", dir / "x.rl", model).error().code, ErrorCode::Io);
+    EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "no/x.rl", model).error().code,
+              ErrorCode::TooManyColours);
+    EXPECT_EQ(dir.entryCount(), 6u);
+}
