@@ -151,25 +151,34 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
 
 TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
     TempDir dir;
-    // Large enough that the list cannot be done before the first report arrives.
     for (int i = 0; i < 60; ++i) {
         writeFile(dir / "src" / numbered("f", 100 + i, ".bmp"), makeBmp(400, 400, 32, [i](int x, int y) {
                       return Rgba{x / 40 * 20 + i, y / 40};
                   }));
     }
-    for (unsigned jobs : {1u, 4u}) {
-        SCOPED_TRACE(jobs);
+    struct Case {
+        unsigned jobs;
+        bool cancelBeforeStart;
+    };
+    for (const Case c : {Case{1, false}, Case{4, false}, Case{4, true}}) {
+        SCOPED_TRACE(::testing::Message() << c.jobs << (c.cancelBeforeStart ? " cancelled before start" : ""));
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         Recorder recorder;
-        std::atomic<bool> cancel{false};
+        std::atomic<bool> cancel{c.cancelBeforeStart};
         recorder.cancelOnFirst = &cancel;
         const batch::Summary summary =
-            batch::run(planFor(dir / "src", dir / "out", {.jobs = jobs}), recorder, cancel);
-        EXPECT_TRUE(summary.cancelled);
-        EXPECT_LT(summary.processed, 60u);
-        EXPECT_TRUE(jobs > 1 || summary.processed == 1u);
-        // Every entry started was finished and reported; nothing else was written.
+            batch::run(planFor(dir / "src", dir / "out", {.jobs = c.jobs}), recorder, cancel);
+        if (c.cancelBeforeStart) {
+            EXPECT_EQ(summary.processed, 0u);
+        }
+        if (c.jobs == 1) {
+            EXPECT_EQ(summary.processed, 1u);
+        }
+        // With several workers, how many entries were under way when the first report came is up to the
+        // scheduler (a starved reporting thread may see them all done), so only the invariants are fixed:
+        // every entry started was finished and reported, and nothing else was written.
+        EXPECT_EQ(summary.cancelled, summary.processed < 60u);
         EXPECT_EQ(snapshot(dir / "out").size(), summary.processed);
         EXPECT_EQ(recorder.outcomes, Names(summary.processed, "converted"));
     }

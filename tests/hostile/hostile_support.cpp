@@ -124,10 +124,8 @@ bool Child::running() {
     return !m_reaped;
 }
 
-void Child::sendSignal(int signal) {
-    if (!m_reaped) {
-        kill(m_pid, signal);
-    }
+bool Child::sendSignal(int signal) {
+    return !m_reaped && kill(m_pid, signal) == 0;
 }
 
 RunResult Child::wait() {

@@ -46,7 +46,7 @@ public:
     Child& operator=(const Child&) = delete;
 
     bool running();
-    void sendSignal(int signal);
+    bool sendSignal(int signal);  // false once the child is reaped
     // Waits for the end (killing the child when the time limit passes) and collects its output.
     RunResult wait();
 
