@@ -57,14 +57,24 @@ const std::string& processTag() {
 
 fs::path temporaryBeside(const fs::path& target) {
     static std::atomic<std::uint64_t> counter{0};
+    std::string suffix = ".";
+    suffix += processTag();
+    suffix += '.';
+    suffix += std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
+    suffix += ".tmp";
+    // Keep the temporary's name within the common 255-byte limit, or a target whose own name is near it
+    // could never be written. The cut falls on a character boundary so the name stays valid UTF-8.
+    constexpr std::size_t NameMax = 255;
     std::string name = target.filename().string();
-    name.insert(0, 1, '.');
-    name += '.';
-    name += processTag();
-    name += '.';
-    name += std::to_string(counter.fetch_add(1, std::memory_order_relaxed));
-    name += ".tmp";
-    return target.parent_path() / name;
+    const std::size_t room = NameMax - 1 - suffix.size();
+    if (name.size() > room) {
+        std::size_t cut = room;
+        while (cut > 0 && (static_cast<unsigned char>(name[cut]) & 0xC0) == 0x80) {
+            --cut;
+        }
+        name.resize(cut);
+    }
+    return target.parent_path() / ("." + name + suffix);
 }
 
 }  // namespace

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <filesystem>
 #include <fstream>
@@ -35,6 +38,44 @@ TEST(AtomicFileWriter, ReplacesExistingFileAndLeavesNoTemporary) {
     const std::uint8_t bytes[] = {1, 2, 3};
     ASSERT_TRUE(tarvik::writeFileAtomically(target, bytes).ok());
     EXPECT_EQ(slurp(target), std::string("\x01\x02\x03", 3));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+    fs::remove_all(dir);
+}
+
+TEST(AtomicFileWriter, NamesAtTheSystemLimitCanBeWritten) {
+    auto dir = makeTempDir();
+    std::string accented;
+    for (int i = 0; i < 127; ++i) {
+        accented += "\xC3\xA9";  // e acute: the temporary's cut must not split it
+    }
+    for (const std::string& name : {std::string(255, 'n'), accented + "x"}) {
+        const std::uint8_t bytes[] = {7};
+        ASSERT_TRUE(tarvik::writeFileAtomically(dir / name, bytes).ok()) << name.size();
+        EXPECT_EQ(slurp(dir / name), "\x07");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 2);
+    fs::remove_all(dir);
+}
+
+// A full disk, even for root: the child may write no more than a few bytes to any file.
+TEST(AtomicFileWriter, FullDiskFailsAndKeepsTheOldFile) {
+    auto dir = makeTempDir();
+    auto target = dir / "a.bin";
+    std::ofstream(target) << "old content";
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);  // a refused write, instead of a killed process
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        const std::vector<std::uint8_t> bytes(100000, 1);
+        const tarvik::Status status = tarvik::writeFileAtomically(target, bytes);
+        ::_exit(!status.ok() && status.error().code == tarvik::ErrorCode::Io ? 0 : 1);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write must report its failure";
+    EXPECT_EQ(slurp(target), "old content");
     EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
     fs::remove_all(dir);
 }

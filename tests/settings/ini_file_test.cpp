@@ -1,6 +1,10 @@
 #include "ini_file.h"
 
 #include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include "program_settings.h"
 #include "test_support.h"
@@ -65,18 +69,27 @@ TEST(WriteIniValue, RefusesTextThatWouldBreakTheFile) {
 
 TEST(WriteIniValue, FailedWriteLeavesTheOldFileIntact) {
     TempFolder dir;
-    // The replacement is written beside the target under a longer name; with a file name near the
-    // system's limit that name cannot be created, which fails the write even for root.
-    const auto ini = dir / std::string(250, 'n');
+    // A full disk, even for root: a child that may write no more than a few bytes to any file.
+    const auto ini = dir / "TarvikBMP.ini";
     writeBytes(ini, "[GENERAL]\r\nFolder1=/old\r\n");
-    EXPECT_FALSE(WriteIniValue(ini, "GENERAL", "Folder1", "/new"));
+    const pid_t child = ::fork();
+    ASSERT_NE(child, -1);
+    if (child == 0) {
+        ::signal(SIGXFSZ, SIG_IGN);
+        const rlimit limit{4, 4};
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        ::_exit(WriteIniValue(ini, "GENERAL", "Folder1", "/new") ? 1 : 0);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the write must report its failure";
     EXPECT_EQ(readBytes(ini), "[GENERAL]\r\nFolder1=/old\r\n");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir.path), {}), 1);
 
     // A settings "file" that cannot be read is never replaced by one holding a single key.
-    std::filesystem::create_directory(dir / "TarvikBMP.ini");
-    EXPECT_FALSE(WriteIniValue(dir / "TarvikBMP.ini", "GENERAL", "Folder1", "/new"));
-    EXPECT_TRUE(std::filesystem::is_directory(dir / "TarvikBMP.ini"));
+    std::filesystem::create_directory(dir / "Other.ini");
+    EXPECT_FALSE(WriteIniValue(dir / "Other.ini", "GENERAL", "Folder1", "/new"));
+    EXPECT_TRUE(std::filesystem::is_directory(dir / "Other.ini"));
 
     EXPECT_FALSE(WriteIniValue(dir / "missing" / "a.ini", "GENERAL", "Folder1", "/new"));
     EXPECT_FALSE(std::filesystem::exists(dir / "missing"));
