@@ -59,6 +59,7 @@ T* place(QWidget* parent, const char* name, const QRect& geometryTwips, const QF
 
 // Left-aligned labels remember the width the design gave them; see MainForm::fitCaptions.
 constexpr const char* DesignWidthProperty = "designWidth";
+constexpr const char* DesignFontProperty = "designFont";
 
 QRect twips(int left, int top, int width, int height) {
     return QRect(left, top, width, height);
@@ -196,20 +197,48 @@ PictureBox* MainForm::createFlag(int number, const QString& picturePath) {
 
 void MainForm::fitCaptions() {
     // The design's boxes were measured with the original Tahoma; a substitute font may run a few pixels
-    // wider, so a left-aligned caption may widen into the free space of its container rather than lose its
-    // last letters.
+    // wider, so a left-aligned caption may widen into the free space beside it rather than lose its last
+    // letters, and where even that is too little (a check box right after it, a long translation) its font
+    // shrinks a little.
+    constexpr qreal SmallestScale = 0.8;
+    constexpr qreal Step = 0.25;
     for (QLabel* caption : findChildren<QLabel*>()) {
         const QVariant designWidth = caption->property(DesignWidthProperty);
-        if (!designWidth.isValid() || !(caption->alignment() & Qt::AlignLeft) ||
-            caption->parentWidget() == nullptr) {
+        QWidget* container = caption->parentWidget();
+        if (!designWidth.isValid() || !(caption->alignment() & Qt::AlignLeft) || container == nullptr) {
             continue;
         }
-        int needed = 0;
-        const QFontMetrics metrics(caption->font());
-        for (const QString& line : caption->text().split(QLatin1Char('\n'))) {
-            needed = std::max(needed, metrics.horizontalAdvance(line) + 1);
+        int room = container->width() - caption->x() - 2;
+        for (const QObject* child : container->children()) {
+            const auto* sibling = qobject_cast<const QWidget*>(child);
+            if (sibling != nullptr && sibling != caption && !sibling->isHidden() && sibling->x() > caption->x() &&
+                sibling->y() < caption->geometry().bottom() && sibling->geometry().bottom() > caption->y()) {
+                room = std::min(room, sibling->x() - caption->x() - 1);
+            }
         }
-        const int room = caption->parentWidget()->width() - caption->x() - 2;
+        room = std::max(room, designWidth.toInt());
+
+        QVariant designFont = caption->property(DesignFontProperty);
+        if (!designFont.isValid()) {
+            designFont = caption->font();
+            caption->setProperty(DesignFontProperty, designFont);
+        }
+        QFont font = designFont.value<QFont>();
+        const auto neededWith = [&](const QFont& candidate) {
+            int needed = 0;
+            const QFontMetrics metrics(candidate);
+            for (const QString& line : caption->text().split(QLatin1Char('\n'))) {
+                needed = std::max(needed, metrics.horizontalAdvance(line) + 1);
+            }
+            return needed;
+        };
+        int needed = neededWith(font);
+        const qreal smallest = font.pointSizeF() * SmallestScale;
+        while (needed > room && font.pointSizeF() - Step >= smallest) {
+            font.setPointSizeF(font.pointSizeF() - Step);
+            needed = neededWith(font);
+        }
+        caption->setFont(font);
         caption->resize(std::max(designWidth.toInt(), std::min(needed, room)), caption->height());
     }
 }

@@ -106,6 +106,18 @@ private slots:
         QVERIFY(!form.compressionPage().start->isEnabled() && !form.decompressionPage().start->isEnabled());
     }
 
+    // The check box right after "Image compréssée (Format Vardo)" must not hide its end, whatever font
+    // stands in for Tahoma; a caption with room to spare keeps the design's size.
+    void captionsEndBeforeTheControlBesideThem() {
+        QTemporaryDir home;
+        MainForm form(home.path());
+        const auto* label = qobject_cast<QLabel*>(control(form, "LblCheckCompress"));
+        const int textEnd = label->x() + QFontMetrics(label->font()).horizontalAdvance(label->text());
+        QVERIFY2(textEnd <= control(form, "Picture1")->x(), qPrintable(QString::number(textEnd)));
+        QVERIFY(label->width() >= textEnd - label->x());
+        QCOMPARE(control(form, "LblChkAlpha")->font().pointSizeF(), 8.25);
+    }
+
     void startsOnTheImagePageInTheStoredLanguage() {
         QTemporaryDir home;
         QVERIFY(viewer_test::fillProgramFolder(home, SHELL_TEST_DATA, BothLanguages, "2"));
