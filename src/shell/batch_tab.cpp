@@ -229,7 +229,14 @@ void BatchTab::start() {
     m_form.setEnabled(false);
     m_formPosition = m_form.frameGeometry().topLeft();
     m_form.hide();
+    m_running = true;
+    // The run starts once the progress window has had its first paint, so that it never shows blank while
+    // the workers take both cores, and an "Annuler" pressed at once stops it before any file is written.
+    QMetaObject::invokeMethod(
+        this, [this, plan = std::move(plan)]() mutable { launch(std::move(plan)); }, Qt::QueuedConnection);
+}
 
+void BatchTab::launch(batch::Plan plan) {
     m_worker = std::thread([this, plan = std::move(plan)] {
         Forwarder forwarder(*this);
         const batch::Summary summary = batch::run(plan, forwarder, m_cancelRequested);
@@ -249,6 +256,7 @@ void BatchTab::finishRun(const batch::Summary& summary) {
     if (m_worker.joinable()) {
         m_worker.join();
     }
+    m_running = false;
     m_progressPosted = false;
     if (m_progress) {
         m_progress->showProgress(m_finished);

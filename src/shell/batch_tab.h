@@ -41,7 +41,7 @@ public:
     batch::Direction direction() const { return m_direction; }
     // The list's entries, full paths in list order.
     std::vector<std::string> entries() const;
-    bool isRunning() const { return m_worker.joinable(); }
+    bool isRunning() const { return m_running; }
     // The progress window while a run is under way.
     FrmTravail* progressWindow() const { return m_progress; }
 
@@ -75,6 +75,7 @@ private:
     QString startFolder(int settingNumber) const;
     std::filesystem::path programFolderPath() const;
     void showProgress();
+    void launch(batch::Plan plan);
     void finishRun(const batch::Summary& summary);
 
     MainForm& m_form;
@@ -89,6 +90,7 @@ private:
     std::atomic<bool> m_cancelRequested{false};
     std::atomic<std::size_t> m_finished{0};
     std::atomic<bool> m_progressPosted{false};
+    bool m_running = false;  // from the start click until the main window is back
     std::thread m_worker;
     QPointer<FrmTravail> m_progress;
 };
