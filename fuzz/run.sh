@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Runs one fuzz target for a while on its committed seeds, under the limits every input must respect:
-# at most 1 s and 256 MiB each. New inputs go to a working corpus in the build folder, so the committed
+# at most 1 s (FUZZ_TIMEOUT) and 256 MiB each. New inputs go to a working corpus in the build folder, so the committed
 # seeds stay as they are; a crash leaves its input in BUILD/fuzz-artifacts/TARGET/ and exits non-zero.
 #
 #     fuzz/run.sh TARGET SECONDS [BUILD_DIR=build-fuzz]
@@ -26,7 +26,7 @@ LOG="$ARTIFACTS/last-run.log"
 set +e
 ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=1:quarantine_size_mb=16}" UBSAN_OPTIONS=print_stacktrace=1 \
     "$EXE" "$WORK" "$SEEDS" "${DICT[@]}" -artifact_prefix="$ARTIFACTS/" \
-    -max_total_time="$SECONDS_TO_RUN" -rss_limit_mb=256 -malloc_limit_mb=256 -timeout=1 \
+    -max_total_time="$SECONDS_TO_RUN" -rss_limit_mb=256 -malloc_limit_mb=256 -timeout="${FUZZ_TIMEOUT:-1}" \
     -max_len=16384 -print_final_stats=1 >"$LOG" 2>&1
 status=$?
 set -e
