@@ -10,10 +10,21 @@ namespace tarvik {
 
 namespace fs = std::filesystem;
 
-Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {
+Status checkIsFile(const fs::path& path) {
     std::error_code ec;
-    if (fs::is_directory(path, ec)) {
+    const fs::file_status status = fs::status(path, ec);
+    if (fs::is_directory(status)) {
         return makeError(ErrorCode::Io, "is a folder");
+    }
+    if (fs::exists(status) && !fs::is_regular_file(status)) {
+        return makeError(ErrorCode::Io, "not a regular file");
+    }
+    return {};
+}
+
+Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {
+    if (Status usable = checkIsFile(path); !usable) {
+        return usable.error();
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {

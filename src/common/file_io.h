@@ -11,6 +11,11 @@
 
 namespace tarvik {
 
+// Fails with Io when the path names something that exists but is not a file: a folder, or a named pipe,
+// device or socket (opening a pipe waits for a writer that may never come, which would hang the window or
+// a script). A missing path passes; opening it then gives the error.
+Status checkIsFile(const std::filesystem::path& path);
+
 // Reads a whole file into memory. Refuses files above maxBytes so a hostile path (a device,
 // a huge file) cannot make us allocate without bound. Fails with Io when the file cannot be read.
 Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path,

@@ -5,6 +5,7 @@
 #include "bmp_stream.h"
 #include "byte_order.h"
 #include "colour_sets.h"
+#include "file_io.h"
 
 namespace imaging {
 
@@ -79,10 +80,10 @@ Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t 
 }
 
 Result<BitmapFileRows> BitmapFileRows::open(const std::filesystem::path& path, ImageModel& model) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return makeError(ErrorCode::Io, "is a folder");
+    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
+        return usable.error();
     }
+    std::error_code ec;
     BitmapFileRows rows;
     rows.m_in.open(path, std::ios::binary);
     if (!rows.m_in) {

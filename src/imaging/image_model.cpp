@@ -1,5 +1,7 @@
 #include "image_model.h"
 
+#include "file_io.h"
+
 #include <cstddef>
 #include <fstream>
 #include <system_error>
@@ -61,9 +63,8 @@ void ResetImageModel(ImageModel& model) {
 }
 
 Result<std::string> ReadSignature(const std::filesystem::path& path) {
-    std::error_code ec;
-    if (std::filesystem::is_directory(path, ec)) {
-        return tarvik::makeError(ErrorCode::Io, "is a folder");
+    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
+        return usable.error();
     }
     std::ifstream in(path, std::ios::binary);
     if (!in) {
