@@ -25,24 +25,18 @@ QColor pixel(QWidget& widget, int x, int y) {
     return widget.grab().toImage().pixelColor(x, y);
 }
 
-// Sends one mouse event at (x, 10) and returns the value after it.
-int mouse(cpvProgressBar& bar, QEvent::Type type, double x, Qt::MouseButton button, Qt::MouseButtons held) {
-    QMouseEvent event(type, QPointF(x, 10), bar.mapToGlobal(QPointF(x, 10)), button, held, Qt::NoModifier);
+// Sends one press, move or release at (x, 10) with `button` (held, for a move) and returns the value after
+// it.
+int mouse(cpvProgressBar& bar, QEvent::Type type, double x, Qt::MouseButton button = Qt::LeftButton) {
+    const Qt::MouseButtons held =
+        type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button);
+    QMouseEvent event(type, QPointF(x, 10), bar.mapToGlobal(QPointF(x, 10)),
+                      type == QEvent::MouseMove ? Qt::NoButton : button, held, Qt::NoModifier);
     QApplication::sendEvent(&bar, &event);
     return bar.value();
 }
-
-int press(cpvProgressBar& bar, double x, Qt::MouseButton button = Qt::LeftButton) {
-    return mouse(bar, QEvent::MouseButtonPress, x, button, button);
-}
-
-int release(cpvProgressBar& bar, double x, Qt::MouseButton button = Qt::LeftButton) {
-    return mouse(bar, QEvent::MouseButtonRelease, x, button, Qt::NoButton);
-}
-
-int move(cpvProgressBar& bar, double x, Qt::MouseButtons held = Qt::LeftButton) {
-    return mouse(bar, QEvent::MouseMove, x, Qt::NoButton, held);
-}
+constexpr QEvent::Type Press = QEvent::MouseButtonPress, Move = QEvent::MouseMove,
+                       Release = QEvent::MouseButtonRelease;
 
 // A 200 x 20 bar without border, blue with a red bar, recording its events.
 struct Fixture {
@@ -123,24 +117,37 @@ private slots:
         QCOMPARE(centredStart(10, 13), -1);     // wider than the surface: -3 halves to -1
     }
 
-    void defaultsOfANewControl() {
+    // A new control takes its holder's font and saves only what differs from the defaults a saved form is
+    // read back with; an empty form reads back those, and names match whatever their case.
+    void defaultsAndReadBackDefaults() {
         QWidget holder;
         holder.setFont(QFont("Serif", 17));
         cpvProgressBar bar(&holder);
-        // clang-format off
-        const std::pair<const char*, QVariant> defaults[] = {
-            {"Value", 0}, {"Min", 0}, {"Max", 100}, {"CaptionFormat", 0}, {"Orientation", 0}, {"Caption", QString()},
-            {"BackColorII", 0u}, {"MouseActive", true}, {"Appearance", 1}, {"BackColor", 0x8000000Fu},
-            {"FontColor", 0x80000012u}, {"DrawMode", 13}, {"MousePointer", 0}, {"Font", holder.font()}};
-        // clang-format on
-        for (const auto& [name, value] : defaults) {
-            QCOMPARE(bar.property(name), value);
-        }
-        QVERIFY(bar.barPicture().isNull() && bar.barPictureBack().isNull());
-        // Saved: only what differs from the read-back defaults, plus the font, which has none.
+        QCOMPARE(bar.font(), holder.font());
+        QVERIFY(bar.backColor() == 0x8000000Fu && bar.fontColor() == 0x80000012u && bar.appearance() == 1);
         PropertyBag bag;
         bar.writeProperties(bag);
         QCOMPARE(bag.names(), QStringList({"Appearance", "BackColor", "Font"}));
+
+        bar.setBackColorII(0x00ABCDEF);
+        bar.setMax(7);
+        bar.readProperties(PropertyBag());
+        // clang-format off
+        const std::pair<const char*, QVariant> readBack[] = {
+            {"Appearance", 0}, {"BackColor", 0u}, {"BackColorII", 0u}, {"FontColor", 0x80000012u}, {"DrawMode", 13},
+            {"Max", 100}, {"MouseActive", true}, {"Enabled", true}, {"Font", holder.font()}};
+        // clang-format on
+        for (const auto& [name, value] : readBack) {
+            QCOMPARE(bar.property(name), value);
+        }
+        bag.clear();
+        bag.writeProperty("backcolor", 0x00123456u);
+        bag.writeProperty("FONTCOLOR", -2147483630);  // 0x80000012 stored as a signed number
+        bag.writeProperty("max", 10);
+        bag.writeProperty("Value", 50);  // beyond Max: taken as it stands
+        bar.readProperties(bag);
+        QVERIFY(bar.backColor() == 0x00123456u && bar.backColorII() == 0x00123456u);
+        QVERIFY(bar.fontColor() == 0x80000012u && bar.max() == 10 && bar.value() == 50);
     }
 
     void refusalsLeaveTheControlUnchanged() {
@@ -195,12 +202,10 @@ private slots:
         QCOMPARE(captionSeenByHandler, QString("33%"));  // 50 / (200 - 50), not 50 / 200
         f.bar.setMin(50);
         QCOMPARE(f.take(), QStringList());
-    }
 
-    void wholeRangeDoesNotOverflow() {
-        Fixture f;
-        f.bar.setMax(INT32_MAX);
+        // The whole 32-bit range: no overflow in the span, the caption or the bar.
         f.bar.setMin(INT32_MIN);
+        f.bar.setMax(INT32_MAX);
         f.bar.setCaptionFormat(5);
         f.take();
         f.bar.setValue(INT32_MAX);
@@ -245,25 +250,25 @@ private slots:
         Fixture f;
         QList<double> movesX;
         connect(&f.bar, &cpvProgressBar::MouseMove, &f.bar, [&](int, int, double x, double) { movesX << x; });
-        QCOMPARE(press(f.bar, 50), 25);
-        QCOMPARE(move(f.bar, 500), 100);  // dragged past the edges
-        QCOMPARE(move(f.bar, -30), 0);
-        release(f.bar, -30);
-        QCOMPARE(move(f.bar, 150, Qt::NoButton), 0);  // released: moves no longer set the value
+        QCOMPARE(mouse(f.bar, Press, 50), 25);
+        QCOMPARE(mouse(f.bar, Move, 500), 100);  // dragged past the edges
+        QCOMPARE(mouse(f.bar, Move, -30), 0);
+        mouse(f.bar, Release, -30);
+        QCOMPARE(mouse(f.bar, Move, 150, Qt::NoButton), 0);  // released: moves no longer set the value
         QCOMPARE(movesX, QList<double>({50, 500, -30, 150}));
         QCOMPARE(f.take(),
                  QStringList({"ValeurChange", "ValeurChange", "MaxValeur", "ValeurChange", "MinValeur"}));
-        press(f.bar, 20);
-        release(f.bar, 20);
+        mouse(f.bar, Press, 20);
+        mouse(f.bar, Release, 20);
         QCOMPARE(f.take(), QStringList({"ValeurChange", "Click"}));
 
         // A right click steps by one toward the pointer.
         f.bar.setValue(50);
         f.take();
-        QCOMPARE(press(f.bar, 20, Qt::RightButton), 49);
-        QCOMPARE(release(f.bar, 20, Qt::RightButton), 49);
-        QCOMPARE(press(f.bar, 190, Qt::RightButton), 50);
-        QCOMPARE(press(f.bar, 100, Qt::RightButton), 50);  // on the bar's end: no step
+        QCOMPARE(mouse(f.bar, Press, 20, Qt::RightButton), 49);
+        QCOMPARE(mouse(f.bar, Release, 20, Qt::RightButton), 49);
+        QCOMPARE(mouse(f.bar, Press, 190, Qt::RightButton), 50);
+        QCOMPARE(mouse(f.bar, Press, 100, Qt::RightButton), 50);  // on the bar's end: no step
         QCOMPARE(f.take(), QStringList({"ValeurChange", "ValeurChange"}));
     }
 
@@ -278,13 +283,13 @@ private slots:
         double reportedX = -1;
         connect(&f.bar, &cpvProgressBar::MouseDown, &f.bar,
                 [&](int, int, double x, double) { reportedX = x; });
-        QCOMPARE(press(f.bar, 100), 50);
+        QCOMPARE(mouse(f.bar, Press, 100), 50);
         QCOMPARE(reportedX, 98.0);
-        release(f.bar, 100);
-        QCOMPARE(press(f.bar, 1), 50);  // on the border
-        release(f.bar, 1);
+        mouse(f.bar, Release, 100);
+        QCOMPARE(mouse(f.bar, Press, 1), 50);  // on the border
+        mouse(f.bar, Release, 1);
         f.bar.setMouseActive(false);  // presses are still reported but no longer set the value
-        QCOMPARE(press(f.bar, 150), 50);
+        QCOMPARE(mouse(f.bar, Press, 150), 50);
         QCOMPARE(reportedX, 148.0);
     }
 
@@ -326,30 +331,6 @@ private slots:
         QCOMPARE(loaded.take(), QStringList({"ValeurChange"}));
     }
 
-    void readBackDefaults() {
-        Fixture f;
-        const QFont before = f.bar.font();
-        f.bar.setBackColorII(0x00ABCDEF);
-        f.bar.readProperties(PropertyBag());
-        // clang-format off
-        const std::pair<const char*, QVariant> readBack[] = {
-            {"Appearance", 0}, {"BackColor", 0u}, {"BackColorII", 0u}, {"FontColor", 0x80000012u}, {"DrawMode", 13},
-            {"Max", 100}, {"MouseActive", true}, {"Enabled", true}, {"Font", before}};
-        // clang-format on
-        for (const auto& [name, value] : readBack) {
-            QCOMPARE(f.bar.property(name), value);
-        }
-        PropertyBag bag;
-        bag.writeProperty("backcolor", 0x00123456u);
-        bag.writeProperty("FONTCOLOR", -2147483630);  // 0x80000012 stored as a signed number
-        bag.writeProperty("max", 10);
-        bag.writeProperty("Value", 50);  // beyond Max: taken as it stands
-        f.bar.readProperties(bag);
-        QVERIFY(f.bar.backColor() == 0x00123456u && f.bar.backColorII() == 0x00123456u);
-        QVERIFY(f.bar.fontColor() == 0x80000012u && f.bar.max() == 10 && f.bar.value() == 50);
-        QCOMPARE(f.take(), QStringList());
-    }
-
     void contradictorySavedFormStillDraws() {
         Fixture f;
         PropertyBag bag;
@@ -363,7 +344,7 @@ private slots:
         bag.writeProperty("Min", 20);  // no value is acceptable: the mouse leaves it alone instead of failing
         f.bar.readProperties(bag);
         f.bar.Refresh();
-        QCOMPARE(press(f.bar, 150), 0);
+        QCOMPARE(mouse(f.bar, Press, 150), 0);
     }
 };
 
