@@ -92,8 +92,14 @@ fs::path temporaryBeside(const fs::path& target) {
 
 AtomicFileWriter::AtomicFileWriter(fs::path target) : AtomicFileWriter(std::move(target), true) {}
 
-AtomicFileWriter::AtomicFileWriter(fs::path target, bool buffered)
-    : m_target(std::move(target)), m_temp(temporaryBeside(m_target)) {
+AtomicFileWriter::AtomicFileWriter(fs::path target, bool buffered) : m_target(std::move(target)) {
+    std::error_code ec;
+    const fs::file_status status = fs::symlink_status(m_target, ec);
+    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
+        m_refusal = fs::is_directory(status) ? "is a folder" : "not a regular file";
+        return;
+    }
+    m_temp = temporaryBeside(m_target);
     if (!buffered) {
         m_file.pubsetbuf(nullptr, 0);  // must precede open
     }
@@ -126,6 +132,9 @@ void AtomicFileWriter::write(const std::string& text) {
 }
 
 Status AtomicFileWriter::commit() {
+    if (!m_refusal.empty()) {
+        return makeError(ErrorCode::Io, "cannot replace " + m_target.string() + ": " + m_refusal);
+    }
     if (!m_file.is_open()) {
         return makeError(ErrorCode::Io, "cannot create a file in " + m_target.parent_path().string());
     }

@@ -24,6 +24,9 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& pat
 // Writes beside the target first and renames over it only after a complete, flushed write, so a
 // failure (full disk, no permission) never leaves the old file destroyed or a half-written one.
 // The temporary file's name is unique among the threads and processes writing to the same folder.
+// A target that exists but is no regular file (a device such as /dev/null, a pipe, a folder) is refused:
+// renaming over it would destroy it. A symbolic link as target is itself replaced, never written
+// through, so a link planted in a backup folder cannot send a write anywhere else.
 class AtomicFileWriter {
 public:
     explicit AtomicFileWriter(std::filesystem::path target);
@@ -47,6 +50,7 @@ private:
 
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
+    std::string m_refusal;  // why the target cannot be replaced; empty when it can
     std::filebuf m_file;
     bool m_writeFailed = false;
     bool m_committed = false;
