@@ -17,10 +17,6 @@ struct Interruption {
     int files;
 };
 
-std::string nameOf(const testing::TestParamInfo<Interruption>& info) {
-    return std::string(info.param.direction) + (info.param.signal == SIGINT ? "_sigint" : "_sigkill");
-}
-
 bool anyTargetWritten(const fs::path& backup) {
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(backup, ec)) {
@@ -50,14 +46,12 @@ TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
         SCOPED_TRACE(::testing::Message() << "attempt " << attempt + 1 << ", " << files << " files");
         ScratchDir root;
         const fs::path src = root / "src", bak = root / "bak";
-        fs::create_directories(src);
-        fs::create_directories(bak);
+        fs::create_directory(bak);
         for (int i = 0; i < files; ++i) {
             writeFile(src / fileName(i), source);
         }
 
-        Child child({"batch", how.direction, src.string(), bak.string(), "--jobs", "2"},
-                    {.timeout = std::chrono::seconds(120)});
+        Child child({"batch", how.direction, src.string(), bak.string(), "--jobs", "2"});
         bool signalled = false;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
         while (child.running() && std::chrono::steady_clock::now() < deadline) {
@@ -99,12 +93,13 @@ TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
     EXPECT_TRUE(caughtPartWay) << "no run could be interrupted part-way";
 }
 
-INSTANTIATE_TEST_SUITE_P(Hostile, InterruptedBatch,
-                         testing::Values(Interruption{"compress", SIGINT, 100},
-                                         Interruption{"compress", SIGKILL, 100},
-                                         Interruption{"decompress", SIGINT, 60},
-                                         Interruption{"decompress", SIGKILL, 60}),
-                         nameOf);
+INSTANTIATE_TEST_SUITE_P(
+    Hostile, InterruptedBatch,
+    testing::Values(Interruption{"compress", SIGINT, 100}, Interruption{"compress", SIGKILL, 100},
+                    Interruption{"decompress", SIGINT, 60}, Interruption{"decompress", SIGKILL, 60}),
+    [](const auto& info) {
+        return std::string(info.param.direction) + (info.param.signal == SIGINT ? "_sigint" : "_sigkill");
+    });
 
 }  // namespace
 }  // namespace hostile
