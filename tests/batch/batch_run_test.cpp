@@ -161,7 +161,8 @@ TEST(BatchRun, CancelLetsEntriesUnderWayFinishAndStartsNoOther) {
         bool cancelBeforeStart;
     };
     for (const Case c : {Case{1, false}, Case{4, false}, Case{4, true}}) {
-        SCOPED_TRACE(::testing::Message() << c.jobs << (c.cancelBeforeStart ? " cancelled before start" : ""));
+        SCOPED_TRACE(::testing::Message()
+                     << c.jobs << (c.cancelBeforeStart ? " cancelled before start" : ""));
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         Recorder recorder;

@@ -2,9 +2,6 @@
 
 // Trees of bitmaps for the batch tests, on top of the codec tests' hand-built files.
 
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -72,12 +69,8 @@ inline Tree snapshot(const fs::path& root) {
 
 // Runs fn in a child process as "nobody" when we are root, so that permissions bite; its exit status.
 inline int runUnprivileged(const std::function<int()>& fn) {
-    pid_t child = ::fork();
-    if (child == 0) {
-        ::_exit(::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0) ? 101 : fn());
-    }
-    int status = 0;
-    return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return inChild(
+        [&fn] { return ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0) ? 101 : fn(); });
 }
 
 }  // namespace batch_test

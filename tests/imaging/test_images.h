@@ -1,20 +1,15 @@
 #pragma once
 
-// Hand-built files and a scratch folder for the codec tests; the batch and command-line tests use them too.
+// Hand-built files for the codec tests; the batch and command-line tests use them too.
 
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
-#include <random>
-#include <string>
-#include <string_view>
 #include <vector>
+
+#include "test_helpers.h"
 
 namespace testimages {
 
-using Bytes = std::vector<std::uint8_t>;
-namespace fs = std::filesystem;
+using namespace testhelpers;
 
 // Channels given as ints: test tables stay free of casts.
 struct Rgba {
@@ -87,37 +82,5 @@ inline std::vector<Rgba> distinctColours(int count) {
     }
     return out;
 }
-
-inline Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-// Makes the folders on the way.
-inline void writeFile(const fs::path& path, std::string_view bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-inline void writeFile(const fs::path& path, const Bytes& bytes) {
-    writeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
-}
-
-// A fresh folder under the system temporary folder, removed with everything in it.
-struct TempDir {
-    fs::path path = fs::temp_directory_path() / ("tarvik-test-" + std::to_string(std::random_device{}()) +
-                                                 std::to_string(std::random_device{}()));
-    TempDir() {
-        fs::create_directories(path);
-        fs::permissions(path, fs::perms::all);  // the batch tests run some cases as "nobody" inside
-    }
-    ~TempDir() {
-        std::error_code ec;
-        fs::remove_all(path, ec);
-    }
-    fs::path operator/(const std::string& name) const { return path / name; }
-    // Files left in the folder: a failed or refused write must leave no temporary behind.
-    std::size_t entryCount() const {
-        return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
-    }
-};
 
 }  // namespace testimages

@@ -3,12 +3,35 @@
 #include "language.h"
 #include "language_list.h"
 #include "program_settings.h"
-#include "test_support.h"
+#include "test_helpers.h"
 #include "translation.h"
 #include "windows1252.h"
 
 using namespace settings;
-using namespace settings_test;
+using namespace testhelpers;
+
+namespace {
+
+// A language read from a file holding exactly `bytes`.
+struct LoadedLanguage {
+    TempDir dir;
+    Language language;
+    explicit LoadedLanguage(const std::string& bytes) {
+        writeFile(dir / "Test.lng", bytes);
+        language.setLanguageFilePath(dir / "Test.lng");
+        EXPECT_TRUE(language.LoadLanguageFile());
+    }
+};
+
+// One assignment as "key [#item] property=text tip=tooltip", "-" standing for "not set".
+std::string describe(const TextAssignment& a) {
+    std::string out = a.key + (a.item ? " #" + std::to_string(*a.item) : "");
+    out +=
+        (a.property == TextProperty::Caption ? " caption=" : " text=") + (a.text ? "'" + *a.text + "'" : "-");
+    return out + " tip=" + (a.toolTip ? "'" + *a.toolTip + "'" : "-");
+}
+
+}  // namespace
 
 TEST(GetLangString, LookupRulesEscapesAndTheSecondText) {
     LoadedLanguage file(
@@ -41,15 +64,15 @@ TEST(GetLangString, LookupRulesEscapesAndTheSecondText) {
 }
 
 TEST(LoadLanguageFile, FileNameCaseMissingFileAndFailures) {
-    TempFolder dir;
-    writeBytes(dir / "French.lng", "Menu_0=Image\r\n");
+    TempDir dir;
+    writeFile(dir / "French.lng", "Menu_0=Image\r\n");
     Language language;
     language.setLanguageFilePath(dir / "french.lng");
-    EXPECT_EQ(language.GetLangString("Menu_0"), "Image");       // the lookup loads the file first
-    EXPECT_FALSE(std::filesystem::exists(dir / "french.lng"));  // no empty twin created
+    EXPECT_EQ(language.GetLangString("Menu_0"), "Image");  // the lookup loads the file first
+    EXPECT_FALSE(fs::exists(dir / "french.lng"));          // no empty twin created
 
     // A failed load keeps the text there was.
-    std::filesystem::create_directory(dir / "Folder.lng");
+    fs::create_directory(dir / "Folder.lng");
     for (const auto& unreadable : {dir / "no folder" / "English.lng", dir / "Folder.lng"}) {
         language.setLanguageFilePath(unreadable);
         EXPECT_FALSE(language.LoadLanguageFile());
@@ -60,23 +83,11 @@ TEST(LoadLanguageFile, FileNameCaseMissingFileAndFailures) {
     Language fresh;
     fresh.setLanguageFilePath(dir / "new.lng");
     EXPECT_TRUE(fresh.LoadLanguageFile());
-    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "new.lng"));
+    EXPECT_TRUE(fs::is_regular_file(dir / "new.lng"));
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "");
-    writeBytes(dir / "new.lng", "Menu_0=Picture\r\n");
+    writeFile(dir / "new.lng", "Menu_0=Picture\r\n");
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "Picture");
 }
-
-namespace {
-
-// One assignment as "key [#item] property=text tip=tooltip", "-" standing for "not set".
-std::string describe(const TextAssignment& a) {
-    std::string out = a.key + (a.item ? " #" + std::to_string(*a.item) : "");
-    out +=
-        (a.property == TextProperty::Caption ? " caption=" : " text=") + (a.text ? "'" + *a.text + "'" : "-");
-    return out + " tip=" + (a.toolTip ? "'" + *a.toolTip + "'" : "-");
-}
-
-}  // namespace
 
 TEST(TranslateForm, EachKindGetsItsPropertiesAndTheTitle) {
     LoadedLanguage file(
@@ -121,7 +132,7 @@ TEST(TranslateForm, EachKindGetsItsPropertiesAndTheTitle) {
 }
 
 TEST(BuildLanguageList, FrenchFirstThenFlaggedFilesInWindowsOrder) {
-    TempFolder dir;
+    TempDir dir;
     for (const char* name : {"French.lng", "French_flag.gif", "English.lng", "English_flag.gif",
                              "Deutsch.lng",                          // no flag: left out
                              "OldFrench.lng", "OldFrench_flag.gif",  // contains "french.lng": never listed
@@ -129,9 +140,9 @@ TEST(BuildLanguageList, FrenchFirstThenFlaggedFilesInWindowsOrder) {
                              "Ab.LNG", "Ab_flag.gif",                // extension in capitals
                              "A_b.lng", "A_b_flag.gif",              // compared in upper case: "AB" < "A_B"
                              "beta.lng", "beta_flag.gif", "notes.txt", "notes_flag.gif", "Folder_flag.gif"}) {
-        writeBytes(dir / name, "");
+        writeFile(dir / name, "");
     }
-    std::filesystem::create_directory(dir / "Folder.lng");
+    fs::create_directory(dir / "Folder.lng");
     std::vector<std::string> listed;
     for (const auto& entry : BuildLanguageList(dir.path)) {
         listed.push_back(entry.name + " " + entry.file.filename().string() + " " +
@@ -143,8 +154,8 @@ TEST(BuildLanguageList, FrenchFirstThenFlaggedFilesInWindowsOrder) {
                                                 "zulu zulu.lng ZULU_FLAG.GIF"}));
 
     // Without "French.lng" French is still first, pointing at the empty "french.lng" start-up leaves.
-    std::filesystem::remove(dir / "French.lng");
-    std::filesystem::remove(dir / "French_flag.gif");
+    fs::remove(dir / "French.lng");
+    fs::remove(dir / "French_flag.gif");
     Language language;
     language.setLanguageFilePath(startupLanguageFilePath(dir.path));
     EXPECT_TRUE(language.LoadLanguageFile());
@@ -163,18 +174,18 @@ TEST(LanguageBar, StoredNumberAndSwitching) {
         EXPECT_EQ(languageNumberFromSetting(text, 3), number) << text;
     }
 
-    TempFolder dir;
-    writeBytes(dir / "French.lng", "Menu_0=Image\r\nMenu_1=Compression\r\nMenu_2=D\xE9\x63ompression\r\n");
-    writeBytes(dir / "English.lng", "Menu_0=Picture\r\nMenu_1=Compress\r\n");
-    writeBytes(dir / "German.lng", "Menu_0=Bild\r\n");
+    TempDir dir;
+    writeFile(dir / "French.lng", "Menu_0=Image\r\nMenu_1=Compression\r\nMenu_2=D\xE9\x63ompression\r\n");
+    writeFile(dir / "English.lng", "Menu_0=Picture\r\nMenu_1=Compress\r\n");
+    writeFile(dir / "German.lng", "Menu_0=Bild\r\n");
     for (const char* flag : {"French_flag.gif", "English_flag.gif", "German_flag.gif"}) {
-        writeBytes(dir / flag, "");
+        writeFile(dir / flag, "");
     }
     Language language;
     LanguageBar bar(dir.path);
     EXPECT_EQ(bar.start(language), 1);
     EXPECT_EQ(language.menuTitle(0), "Image");
-    EXPECT_FALSE(std::filesystem::exists(settingsFilePath(dir.path)));  // nothing written at start-up
+    EXPECT_FALSE(fs::exists(settingsFilePath(dir.path)));  // nothing written at start-up
 
     const auto change = bar.switchTo(2, language);
     ASSERT_TRUE(change.has_value());
