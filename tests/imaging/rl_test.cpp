@@ -29,9 +29,9 @@ Bytes rlFile(int width, int height, const std::vector<std::uint16_t>& colours,
     return out;
 }
 
-Result<Bytes> compress(int width, int height, const std::vector<Rgba>& pixels, bool topDown = false) {
+Result<Bytes> compress(int width, int height, const std::vector<Rgba>& pixels) {
     ImageModel model;
-    const Status loaded = decodeBitmap(makeBitmap(width, height, pixels, 32, topDown), model);
+    const Status loaded = decodeBitmap(makeBitmap(width, height, pixels), model);
     return loaded ? encodeCompressed(model) : Result<Bytes>(loaded.error());
 }
 
@@ -63,15 +63,13 @@ std::vector<std::pair<int, int>> colourAndAlpha(const ImageModel& model) {
 
 }  // namespace
 
-TEST(RlReader, DecodesTheWorkedExample) {
+TEST(RlCodecs, WorkedExampleBothWays) {
+    EXPECT_EQ(compress(10, 1, redGapBlueRow()).value(), redGapBlueRl());
     ImageModel model;
     ASSERT_TRUE(decodeCompressed(redGapBlueRl(), model));
-    EXPECT_EQ(model.Width, 10);
-    EXPECT_EQ(model.Height, 1);
-    EXPECT_EQ(model.BitDepth, 32);
+    EXPECT_EQ(std::tuple(model.Width, model.Height, model.BitDepth, model.RlPaletteCount, model.RlKeyColor),
+              std::tuple(10, 1, 32, 3, 0xF81F));
     EXPECT_EQ(model.RlAlphaFlag, 1);  // index 0 was met
-    EXPECT_EQ(model.RlPaletteCount - 1, 2);
-    EXPECT_EQ(model.RlKeyColor, 0xF81F);
     EXPECT_EQ(model.RlPalette, (std::vector<std::int32_t>{0, 248, 248 << 16, 0}));
     std::vector<std::pair<int, int>> expected(5, {248, 255});
     expected.insert(expected.end(), 2, {0, 0});
@@ -139,10 +137,6 @@ TEST(RlReader, RefusesCorruptOrHugeFilesWithoutAllocating) {
     ImageModel sparse;  // a small declared size the data does not fill is still trusted
     ASSERT_TRUE(decodeCompressed(rlFile(2048, 2048, {0xF800}, {}, {{1}}), sparse));
     EXPECT_EQ(sparse.Pixels.size(), 2048u * 2048u);
-}
-
-TEST(RlWriter, WritesTheWorkedExampleByteForByte) {
-    EXPECT_EQ(compress(10, 1, redGapBlueRow()).value(), redGapBlueRl());
 }
 
 TEST(RlWriter, RunCodes) {
@@ -276,25 +270,21 @@ TEST(FileCodecs, StreamingReadersGiveTheModelAndBytesOfTheWholeFileCodecs) {
             EXPECT_EQ(readFile(dir / "out.rl"), encodeCompressed(fromBytes).value());
         }
     }
-    // Refusals: the target is left as it was, nothing else is left behind, the image's reason comes first.
+    // Refusals of a row only met while coding: the target is left as it was and nothing else is left behind;
+    // the image's own reason comes before the folder's.
     Bytes truncated = makeBitmap(1500, 300, pixels, 24);
     truncated.resize(truncated.size() - 4000);
     writeFile(dir / "short.bmp", truncated);
+    writeFile(dir / "long.bmp", makeBitmap(257, 1, alternating(253)));
     writeFile(dir / "many.bmp", makeBitmap(300, 1, distinctColours(300), 24));
     writeFile(dir / "kept.rl", {'o', 'l', 'd'});
     ImageModel model;
     EXPECT_EQ(LoadBitmapImage(dir / "short.bmp", model).error().code, ErrorCode::Truncated);
-    EXPECT_EQ(inspectBitmapImage(dir / "short.bmp", model).error().code, ErrorCode::Truncated);
-    EXPECT_EQ(LoadBitmapImage(dir.path, model).error().code, ErrorCode::Io);
-    writeFile(dir / "long.bmp", makeBitmap(257, 1, alternating(253)));  // refused only when its row is coded
     ASSERT_TRUE(LoadBitmapImage(dir / "long.bmp", model));
     EXPECT_EQ(SaveCompressedImage(dir / "kept.rl", model).error().code, ErrorCode::RowTooLong);
     EXPECT_EQ(compressBitmapFile(dir / "long.bmp", dir / "kept.rl", model).error().code,
               ErrorCode::RowTooLong);
-    EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "kept.rl", model).error().detail,
-              "too many colour/alpha combinations: 300 (at most 253)");
     EXPECT_EQ(readFile(dir / "kept.rl"), (Bytes{'o', 'l', 'd'}));
-    EXPECT_EQ(compressBitmapFile(dir / "missing.bmp", dir / "x.rl", model).error().code, ErrorCode::Io);
     EXPECT_EQ(compressBitmapFile(dir / "many.bmp", dir / "no/x.rl", model).error().code,
               ErrorCode::TooManyColours);
     EXPECT_EQ(dir.entryCount(), 6u);
