@@ -34,23 +34,19 @@ private slots:
         // The two lowest bands both carry the start colour; band i above them gets
         // start + (end - start) * (i - 1) * bandHeight / height, halves to even; the end colour is never
         // reached.
-        struct Strip {
-            int height;
-            std::uint32_t start, end;
-            std::vector<std::pair<int, int>> redByRow;
-        };
         // 121 rows: 2.107 .. 250.8; 600 rows in two-pixel bands: 0.85, 1.7, 2.55 .. 253.3; 8 rows: 10.5, 11,
         // 11.5, 12.5, 13.
+        using Strip = std::tuple<int, std::uint32_t, std::uint32_t, std::vector<std::pair<int, int>>>;
         const std::vector<Strip> strips{
             {121, 0, 0xFF, {{120, 0}, {119, 0}, {118, 2}, {60, 124}, {0, 251}}},
             {600, 0, 0xFF, {{596, 0}, {595, 1}, {594, 1}, {593, 2}, {591, 3}, {0, 253}}},
             {8, 0x0A, 0x0E, {{5, 10}, {4, 11}, {3, 12}, {1, 12}, {0, 13}}}};
-        for (const Strip& strip : strips) {
+        for (const auto& [height, start, end, redByRow] : strips) {
             PictureBox box;
-            box.resize(4, strip.height);
+            box.resize(4, height);
             cLogo logo;
-            const QImage image = paint(box, logo, strip.start, strip.end);
-            for (const auto& [row, red] : strip.redByRow) {
+            const QImage image = paint(box, logo, start, end);
+            for (const auto& [row, red] : redByRow) {
                 QCOMPARE(image.copy(0, row, 4, 1), filled(QSize(4, 1), qRgb(red, 0, 0)));
             }
         }
@@ -126,8 +122,7 @@ private slots:
         font.setItalic(true);
         const cLogo::LogFont record = cLogo::FontToLogFont(font, 96);
         QCOMPARE(record.height, -13);  // 9.75 pt rounds to 10 pt: 10 · 96 / 72 = 13.3
-        QCOMPARE(record.weight, 700);
-        QVERIFY(record.italic && !record.underline);
+        QVERIFY(record.weight == 700 && record.italic && !record.underline);
         QCOMPARE(cLogo::FontToLogFont(shell::arialFont(8.25, false), 96).height, -11);  // 8 · 96 / 72 = 10.7
         font.setFamily(QString(40, QLatin1Char('x')));
         QCOMPARE(cLogo::FontToLogFont(font, 96).faceName.size(), 31);

@@ -30,13 +30,11 @@ TEST(DialogHelpers, FiltersPairWithOrWithoutTheFinalBar) {
     EXPECT_EQ(dialogNameFilter({"Images", "*.bmp;*.rl"}), "Images (*.bmp *.rl)");
     EXPECT_EQ(dialogNameFilter({"Bitmaps (*.bmp)", "*.bmp;*.dib"}), "Bitmaps (*.bmp) (*.bmp *.dib)");
 
-    for (const auto& [pattern, extension] :
-         std::vector<std::pair<const char*, const char*>>{{"*.bmp;", ".bmp"},
-                                                          {"*.jpeg;*.jpg", ".jpeg"},
-                                                          {"*.bmp *.dib", ".bmp"},
-                                                          {"bmp", ""},
-                                                          {"*.*", ""},
-                                                          {"*.b?p", ""}}) {
+    // clang-format off
+    const std::pair<const char*, const char*> extensions[] = {
+        {"*.bmp;", ".bmp"}, {"*.jpeg;*.jpg", ".jpeg"}, {"*.bmp *.dib", ".bmp"}, {"bmp", ""}, {"*.*", ""}, {"*.b?p", ""}};
+    // clang-format on
+    for (const auto& [pattern, extension] : extensions) {
         EXPECT_EQ(patternExtension(pattern), extension) << pattern;
     }
 }
@@ -45,24 +43,17 @@ TEST(DialogHelpers, SaveNamesGetTheSelectedExtensionUnlessPresent) {
     const auto bmp = prepareFilter("Fichier image (*.bmp)|*.bmp;");
     const auto two = prepareFilter("RL (*.rl)|*.rl;|Bitmap (*.bmp)|*.bmp;");
     const auto any = prepareFilter("Tous|*.*");
-    struct Row {
-        const char* chosen;
-        const std::vector<FileFilter>& filters;
-        int type;
-        const char* expected;
-    };
-    for (const Row& row : std::vector<Row>{{"/out/image", bmp, 1, "/out/image.bmp"},
-                                           {"/out/IMAGE.BMP", bmp, 1, "/out/IMAGE.BMP"},
-                                           {"/out/image.png", bmp, 1, "/out/image.png.bmp"},
-                                           {"/out/imagebmp", bmp, 1, "/out/imagebmp.bmp"},
-                                           {"", bmp, 1, ""},                          // cancelled
-                                           {"/out/image", bmp, 5, "/out/image.bmp"},  // clamped
-                                           // Types listed before the selected one count as well.
-                                           {"a.rl", two, 2, "a.rl"},
-                                           {"a.bmp", two, 1, "a.bmp.rl"},
-                                           {"a", two, 2, "a.bmp"},
-                                           {"a", any, 1, "a"}}) {
-        EXPECT_EQ(completeSaveFileName(row.chosen, row.filters, row.type), row.expected) << row.chosen;
+    // chosen name, filters, selected type, completed name
+    // clang-format off
+    const std::tuple<const char*, const std::vector<FileFilter>*, int, const char*> rows[] = {
+        {"/out/image", &bmp, 1, "/out/image.bmp"}, {"/out/IMAGE.BMP", &bmp, 1, "/out/IMAGE.BMP"},
+        {"/out/image.png", &bmp, 1, "/out/image.png.bmp"}, {"/out/imagebmp", &bmp, 1, "/out/imagebmp.bmp"},
+        {"", &bmp, 1, ""} /* cancelled */, {"/out/image", &bmp, 5, "/out/image.bmp"} /* type clamped */,
+        // Types listed before the selected one count as well.
+        {"a.rl", &two, 2, "a.rl"}, {"a.bmp", &two, 1, "a.bmp.rl"}, {"a", &two, 2, "a.bmp"}, {"a", &any, 1, "a"}};
+    // clang-format on
+    for (const auto& [chosen, filters, type, expected] : rows) {
+        EXPECT_EQ(completeSaveFileName(chosen, *filters, type), expected) << chosen;
     }
     EXPECT_EQ(completeSaveFileName("a", {}, 1), "a");
 }
