@@ -10,12 +10,6 @@ namespace {
 
 const Bytes PreviousOutput = {'k', 'e', 'e', 'p', ' ', 'm', 'e'};
 
-std::vector<NamedBytes> allBadFiles() {
-    std::vector<NamedBytes> files = badBitmaps(), rl = badRlFiles();
-    files.insert(files.end(), rl.begin(), rl.end());
-    return files;
-}
-
 class BadFile : public testing::TestWithParam<NamedBytes> {};
 TEST_P(BadFile, IsRefusedByInfoAndTheConversionIntoAnExistingFile) {
     ScratchDir dir;
@@ -31,7 +25,7 @@ TEST_P(BadFile, IsRefusedByInfoAndTheConversionIntoAnExistingFile) {
     EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()),
               2);  // no temporary
 }
-INSTANTIATE_TEST_SUITE_P(Hostile, BadFile, testing::ValuesIn(allBadFiles()),
+INSTANTIATE_TEST_SUITE_P(Hostile, BadFile, testing::ValuesIn(badFiles()),
                          [](const auto& info) { return info.param.name; });
 
 TEST(HostileFiles, FoldersLinkLoopsAndUnreadableFilesAreRefused) {

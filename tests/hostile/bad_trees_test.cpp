@@ -28,6 +28,7 @@ void expectUnchangedOutside(const fs::path& root, const std::string& backup,
 TEST(HostileTrees, DamagedFilesAreSkippedAndTheRunGoesOn) {
     for (const bool compress : {true, false}) {
         SCOPED_TRACE(compress ? "compress" : "decompress");
+        const auto convert = compress ? expectedCompressed : expectedDecompressed;
         ScratchDir root;
         const fs::path src = root / "src", bak = root / "bak";
         std::vector<std::pair<fs::path, Bytes>> good = {
@@ -39,7 +40,8 @@ TEST(HostileTrees, DamagedFilesAreSkippedAndTheRunGoesOn) {
         for (auto& [path, bytes] : good) {
             writeFile(src / path, compress ? bytes : (bytes = expectedCompressed(bytes)));
         }
-        const auto bad = compress ? badBitmaps() : badRlFiles();
+        std::vector<NamedBytes> bad = badFiles();
+        std::erase_if(bad, [&](const NamedBytes& file) { return file.name.starts_with("rl_") == compress; });
         for (const auto& file : bad) {
             writeFile(src / "sub" / "bad" / (file.name + ".bmp"), file.bytes);
         }
@@ -50,9 +52,7 @@ TEST(HostileTrees, DamagedFilesAreSkippedAndTheRunGoesOn) {
         const RunResult result = runBatch(compress ? "compress" : "decompress", src, bak);
         EXPECT_EQ(result.exitCode, 0) << result.err;
         for (const auto& [path, bytes] : good) {
-            EXPECT_EQ(readFile(bak / path),
-                      compress ? expectedCompressed(bytes) : expectedDecompressed(bytes))
-                << path;
+            EXPECT_EQ(readFile(bak / path), convert(bytes)) << path;
         }
         for (const auto& file : bad) {
             const fs::path entry = src / "sub" / "bad" / (file.name + ".bmp");
@@ -85,11 +85,12 @@ TEST(HostileTrees, UnreadableEntriesFailAndTheRunGoesOn) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find((src / "locked.bmp").string()), std::string::npos) << result.err;
     EXPECT_NE(result.err.find((src / "read_only" / "r.bmp").string()), std::string::npos) << result.err;
-    EXPECT_EQ(readFile(bak / "a.bmp"), expectedCompressed(readFile(src / "a.bmp")));
-    EXPECT_EQ(readFile(bak / "z.bmp"), expectedCompressed(readFile(src / "z.bmp")));
-    EXPECT_FALSE(fs::exists(bak / "locked.bmp"));
-    EXPECT_FALSE(fs::exists(bak / "locked_folder"));
-    EXPECT_FALSE(fs::exists(bak / "read_only" / "r.bmp"));
+    for (const char* name : {"a.bmp", "z.bmp"}) {
+        EXPECT_EQ(readFile(bak / name), expectedCompressed(readFile(src / name))) << name;
+    }
+    for (const char* name : {"locked.bmp", "locked_folder", "read_only/r.bmp"}) {
+        EXPECT_FALSE(fs::exists(bak / name)) << name;
+    }
     expectUnchangedOutside(root.path(), "bak", before);
 }
 
@@ -97,26 +98,17 @@ TEST(HostileTrees, OddNamesAndSymlinkLoops) {
     ScratchDir root;
     const fs::path src = root / "src", bak = root / "bak";
     const std::vector<std::string> names = {
-        "with space.bmp",
-        "accentué é à ç ß.bmp",
-        "quote\"d 'single'.bmp",
-        "new\nline.bmp",
-        "tab\there.bmp",
-        "-dash.bmp",
-        "back\\slash.bmp",
-        "$(echo hi) `x`.bmp",
-        "semi;colon&amp.bmp",
-        "latin1 \xE9t\xE9.bmp",
-        "dossier été/x y.bmp",
-        "  leading and trailing  .bmp",
-        "sub/b.bmp",
+        "with space.bmp",       "accentué é à ç ß.bmp", "quote\"d 'single'.bmp",
+        "new\nline.bmp",        "tab\there.bmp",        "-dash.bmp",
+        "back\\slash.bmp",      "$(echo hi) `x`.bmp",   "semi;colon&amp.bmp",
+        "latin1 \xE9t\xE9.bmp", "dossier été/x y.bmp",  "  leading and trailing  .bmp",
     };
     fs::create_directories(bak);
     for (const auto& name : names) {
         writeFile(src / name, spriteBitmap(7, 5, static_cast<unsigned>(name.size())));
     }
     fs::create_directory_symlink(".", src / "loop");
-    fs::create_directory_symlink("..", src / "sub" / "up");
+    fs::create_directory_symlink("..", src / "dossier été" / "up");
     fs::create_symlink("l2.bmp", src / "l1.bmp");
     fs::create_symlink("l1.bmp", src / "l2.bmp");
     fs::create_symlink("with space.bmp", src / "link.bmp");
@@ -128,7 +120,7 @@ TEST(HostileTrees, OddNamesAndSymlinkLoops) {
         EXPECT_EQ(readFile(bak / name), expectedCompressed(readFile(src / name))) << name;
     }
     EXPECT_EQ(readFile(bak / "link.bmp"), expectedCompressed(readFile(src / "with space.bmp")));
-    for (const char* followed : {"loop", "sub/up", "l1.bmp", "l2.bmp"}) {
+    for (const char* followed : {"loop", "dossier été/up", "l1.bmp", "l2.bmp"}) {
         EXPECT_FALSE(fs::exists(bak / followed)) << followed;
     }
     expectUnchangedOutside(root.path(), "bak", before);
@@ -149,15 +141,9 @@ TEST(HostileTrees, BackupFolderInsideOrEqualToTheSourceFolder) {
         const fs::path src = root / "src", bak = root / backup;
         fs::create_directories(bak);
         const Bytes a = spriteBitmap(30, 10, 50), b = spriteBitmap(10, 30, 51);
-        // 256 colours, too many to compress; and a bitmap short of its last pixels.
-        const Bytes noisy = makeBitmap(16, 16, 24, [](int x, int y) {
-            return Rgba{static_cast<std::uint8_t>(16 * x), static_cast<std::uint8_t>(16 * y)};
-        });
-        Bytes truncated = a;
-        truncated.resize(truncated.size() - 5);
+        const Bytes truncated(a.begin(), a.end() - 5);
         writeFile(src / "a.bmp", a);
         writeFile(src / "sub" / "b.bmp", b);
-        writeFile(src / "noisy.bmp", noisy);
         writeFile(src / "truncated.bmp", truncated);
         const auto before = snapshot(root.path(), "src/backup");
 
@@ -166,7 +152,6 @@ TEST(HostileTrees, BackupFolderInsideOrEqualToTheSourceFolder) {
             EXPECT_EQ(readFile(bak / "a.bmp"), expectedCompressed(a));
             EXPECT_EQ(readFile(bak / "sub" / "b.bmp"), expectedCompressed(b));
             EXPECT_FALSE(fs::exists(bak / "backup"));
-            EXPECT_EQ(readFile(src / "noisy.bmp"), noisy);
             EXPECT_EQ(readFile(src / "truncated.bmp"), truncated);
         }
         if (src != bak) {
@@ -176,7 +161,6 @@ TEST(HostileTrees, BackupFolderInsideOrEqualToTheSourceFolder) {
         EXPECT_EQ(runBatch("decompress", src, src).exitCode, 0);
         EXPECT_EQ(readFile(src / "a.bmp"), expectedDecompressed(expectedCompressed(a)));
         EXPECT_EQ(readFile(src / "sub" / "b.bmp"), expectedDecompressed(expectedCompressed(b)));
-        EXPECT_EQ(readFile(src / "noisy.bmp"), noisy);
         EXPECT_EQ(readFile(src / "truncated.bmp"), truncated);
         EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{});
     }

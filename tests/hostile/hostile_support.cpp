@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <iterator>
@@ -24,7 +25,16 @@
 
 namespace hostile {
 
+namespace {
+
 constexpr uid_t UnprivilegedId = 65534;  // "nobody" on Debian
+
+Bytes with(Bytes bytes, std::size_t offset, std::int64_t value, int size = 4) {
+    put(bytes, offset, static_cast<std::uint32_t>(value), size);
+    return bytes;
+}
+
+}  // namespace
 
 ScratchDir::ScratchDir() {
     std::string pattern = (fs::temp_directory_path() / "tarvik-hostile-XXXXXX").string();
@@ -38,34 +48,30 @@ ScratchDir::~ScratchDir() {
     // Folders a test locked must be opened up again before they can be removed.
     std::error_code ec;
     for (auto it = fs::recursive_directory_iterator(m_path, ec); !ec && it != fs::end(it); it.increment(ec)) {
-        if (it->is_directory(ec) && !it->is_symlink(ec)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, ec);
-        }
-        ec.clear();
+        fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                        ec);
     }
     fs::remove_all(m_path, ec);
 }
 
 Child::Child(const std::vector<std::string>& arguments, const RunOptions& options) {
-    std::vector<std::string> argv{TARVIKBMP_EXE};
-    argv.insert(argv.end(), arguments.begin(), arguments.end());
-    std::vector<char*> cArgs;
-    for (auto& argument : argv) {
-        cArgs.push_back(argument.data());
-    }
-    cArgs.push_back(nullptr);
     const bool dropPrivileges = options.unprivileged && geteuid() == 0;
     const int outFd = open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600);
     const int errFd = open((m_output / "err").c_str(), O_WRONLY | O_CREAT, 0600);
     m_deadline = std::chrono::steady_clock::now() + options.timeout;
     m_pid = fork();
     if (m_pid == 0) {
+        std::vector<char*> argv{const_cast<char*>(TARVIKBMP_EXE)};
+        for (const auto& argument : arguments) {
+            argv.push_back(const_cast<char*>(argument.c_str()));
+        }
+        argv.push_back(nullptr);
         const int nullFd = open("/dev/null", O_RDONLY);
         const bool ready = dup2(nullFd, 0) == 0 && dup2(outFd, 1) == 1 && dup2(errFd, 2) == 2 &&
                            (!dropPrivileges || (setgroups(0, nullptr) == 0 && setgid(UnprivilegedId) == 0 &&
                                                 setuid(UnprivilegedId) == 0));
         if (ready) {
-            execv(cArgs[0], cArgs.data());
+            execv(argv[0], argv.data());
         }
         const std::string text = std::string("cannot start as asked: ") + std::strerror(errno);
         [[maybe_unused]] auto written = write(2, text.data(), text.size());
@@ -83,9 +89,7 @@ Child::~Child() {
 }
 
 bool Child::running() {
-    if (!m_reaped && waitpid(m_pid, &m_status, WNOHANG) == m_pid) {
-        m_reaped = true;
-    }
+    m_reaped = m_reaped || waitpid(m_pid, &m_status, WNOHANG) == m_pid;
     return !m_reaped;
 }
 
@@ -118,11 +122,9 @@ RunResult runTool(const std::vector<std::string>& arguments, const RunOptions& o
 }
 
 std::string describe(const RunResult& result) {
-    if (result.timedOut) {
-        return "hung: killed after the time limit";
-    }
-    return (result.signal ? "ended by signal " + std::string(strsignal(result.signal))
-                          : "exit " + std::to_string(result.exitCode)) +
+    return (result.timedOut ? "hung: killed after the time limit"
+            : result.signal ? "ended by signal " + std::string(strsignal(result.signal))
+                            : "exit " + std::to_string(result.exitCode)) +
            "; stderr: " + result.err;
 }
 
@@ -220,12 +222,8 @@ Bytes makeBitmap(std::int32_t width, std::int32_t height, int depth,
         std::uint8_t* at = bytes.data() + 54 + stride * static_cast<std::uint32_t>(y);
         for (int x = 0; x < width; ++x, at += bytesPerPixel) {
             const Rgba p = pixel(x, y);
-            at[0] = p.b;
-            at[1] = p.g;
-            at[2] = p.r;
-            if (bytesPerPixel == 4) {
-                at[3] = p.a;
-            }
+            const std::uint8_t channels[] = {p.b, p.g, p.r, p.a};
+            std::copy_n(channels, bytesPerPixel, at);
         }
     }
     return bytes;
@@ -269,20 +267,61 @@ Bytes makeRl(std::uint16_t width, std::uint16_t height, const std::vector<std::u
     return bytes;
 }
 
-Bytes expectedCompressed(const Bytes& bitmap) {
+Bytes expectedConversion(const Bytes& file, bool compress) {
     imaging::ImageModel model;
-    if (!imaging::decodeBitmap(bitmap, model)) {
-        throw std::runtime_error("test bitmap does not load");
+    if (!(compress ? imaging::decodeBitmap(file, model) : imaging::decodeCompressed(file, model))) {
+        throw std::runtime_error("test file does not load");
     }
-    return imaging::encodeCompressed(model).value();
+    return (compress ? imaging::encodeCompressed(model) : imaging::encodeBitmap(model)).value();
 }
 
-Bytes expectedDecompressed(const Bytes& rl) {
-    imaging::ImageModel model;
-    if (!imaging::decodeCompressed(rl, model)) {
-        throw std::runtime_error("test RL file does not load");
+// The damaged files every reader must refuse, whichever of its paths (whole file, streaming, header
+// only) the command takes.
+std::vector<NamedBytes> badFiles() {
+    const Bytes good = spriteBitmap(4, 4, 7);  // 32-bit, 54 + 64 bytes
+    // A header alone, declaring a picture whose pixels are not there.
+    Bytes header = makeBitmap(1, 1, 32, [](int, int) { return Rgba{}; });
+    header.resize(54 + 64, 0x5A);
+    std::vector<NamedBytes> files = {
+        {"empty", {}},
+        {"one_byte", {'B'}},
+        {"two_bytes", {'B', 'M'}},
+        {"header_53_bytes", Bytes(good.begin(), good.begin() + 53)},
+        {"size_65535x65535", with(with(header, 18, 65535), 22, 65535)},
+        {"size_65536x65536_wraps_to_0", with(with(header, 18, 65536), 22, 65536)},
+        {"width_int_max", with(header, 18, INT_MAX)},
+        {"width_negative", with(good, 18, -4)},
+        {"height_int_min", with(good, 22, INT_MIN)},
+        {"height_negative_truncated", with(good, 22, -5)},
+        {"offset_past_end", with(good, 10, 100000)},
+        {"offset_negative", with(good, 10, -100)},
+        {"offset_int_max", with(good, 10, INT_MAX)},
+        {"pixels_truncated", Bytes(good.begin(), good.end() - 5)},
+    };
+    for (const int depth : {0, 1, 4, 8, 16, 64}) {
+        files.push_back({"depth_" + std::to_string(depth), with(good, 28, depth, 2)});
     }
-    return imaging::encodeBitmap(model).value();
+    // RL files, named "rl_...".
+    const std::vector<std::uint16_t> redBlue = {0xF800, 0x001F};
+    const Bytes rl = makeRl(4, 1, redBlue, {{0xFE, 1, 4}});
+    Bytes rowDataMissing = makeRl(200, 1, redBlue, {Bytes(200, 1)});
+    rowDataMissing.resize(rowDataMissing.size() - 150);
+    files.insert(files.end(),
+                 {
+                     {"rl_two_bytes", {'R', 'L'}},
+                     {"rl_header_11_bytes", Bytes(rl.begin(), rl.begin() + 11)},
+                     // No palette at all, not even the key entry, and a code naming entry 1.
+                     {"rl_palette_count_0_names_entry_1", {'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 1, 0, 2, 1, 1}},
+                     {"rl_palette_count_65535", with(rl, 8, 65535, 2)},
+                     {"rl_size_65535x65535", with(with(rl, 4, 65535, 2), 6, 65535, 2)},
+                     {"rl_row_table_longer_than_file", with(rl, 10, 1000, 2)},
+                     {"rl_row_data_missing", rowDataMissing},
+                     {"rl_rows_decode_past_image", makeRl(2, 2, redBlue, {{0xFE, 1, 200}, {}})},
+                     {"rl_run_code_crosses_row_end", makeRl(4, 2, redBlue, {{0xFE, 1}, {4, 0, 2, 2, 2}})},
+                     {"rl_index_past_palette", makeRl(4, 1, redBlue, {{1, 2, 9, 1}})},
+                     {"rl_run_index_past_palette", makeRl(4, 1, redBlue, {{0xFE, 0x40, 4}})},
+                 });
+    return files;
 }
 
 }  // namespace hostile

@@ -90,14 +90,19 @@ void put(Bytes& bytes, std::size_t offset, std::uint32_t value, int size = 4);
 Bytes makeRl(std::uint16_t width, std::uint16_t height, const std::vector<std::uint16_t>& palette,
              const std::vector<Bytes>& rows);
 // What a correct conversion gives, through the codec library.
-Bytes expectedCompressed(const Bytes& bitmap);
-Bytes expectedDecompressed(const Bytes& rl);
+Bytes expectedConversion(const Bytes& file, bool compress);
+inline Bytes expectedCompressed(const Bytes& bitmap) {
+    return expectedConversion(bitmap, true);
+}
+inline Bytes expectedDecompressed(const Bytes& rl) {
+    return expectedConversion(rl, false);
+}
 
 struct NamedBytes {
     std::string name;  // also the file's name, less ".bmp"
     Bytes bytes;
 };
-std::vector<NamedBytes> badBitmaps();  // no bitmap reader may accept these
-std::vector<NamedBytes> badRlFiles();  // no RL reader may accept these
+// Files no reader may accept: bitmaps, then RL files (named "rl_...").
+std::vector<NamedBytes> badFiles();
 
 }  // namespace hostile
