@@ -28,10 +28,10 @@ void expectStatistics(const ImageModel& model, const std::vector<Rgba>& pixels, 
             paletteAlphas.push_back(p.a);
         }
     }
-    EXPECT_EQ(model.WindowsColorCount, static_cast<int>(colours.size()));
-    EXPECT_EQ(model.CompressedColorCount, static_cast<int>(combinations.size()));
-    EXPECT_EQ(model.AlphaPixelCount, alphaPixels);
-    EXPECT_EQ(model.TransparentPixelCount, transparent);
+    EXPECT_EQ(std::tuple(model.WindowsColorCount, model.CompressedColorCount, model.AlphaPixelCount,
+                         model.TransparentPixelCount),
+              std::tuple(static_cast<int>(colours.size()), static_cast<int>(combinations.size()), alphaPixels,
+                         transparent));
     if (combinations.size() < 254) {
         paletteColours.push_back(0), paletteAlphas.push_back(0);
         EXPECT_EQ(model.PaletteColors, paletteColours);
@@ -78,6 +78,19 @@ TEST(ReadSignature, TakesTheFirstTwoBytesAsTheyAre) {
     }
     EXPECT_EQ(ReadSignature(dir / "missing").error().code, ErrorCode::Io);
     EXPECT_EQ(ReadSignature(dir.path).error().code, ErrorCode::Io);
+}
+
+// Not used by the RL writer, which has a faster look-up, but part of the codec's interface.
+TEST(FindPaletteIndex, FirstColourMatchComparingAlphaOnlyWithTheTable) {
+    ImageModel model;
+    model.PaletteColors = {0xF800, 0x001F, 0xF800, 0};  // spare last entry
+    model.PaletteAlphas = {128, 255, 255, 0};
+    model.CompressedColorCount = 3;
+    EXPECT_EQ(FindPaletteIndex(model, 0xF800, 255, false), 1);  // whatever its alpha
+    EXPECT_EQ(FindPaletteIndex(model, 0xF800, 255, true), 3);
+    EXPECT_EQ(FindPaletteIndex(model, 0xF800, 0, false), 0);
+    EXPECT_EQ(FindPaletteIndex(model, 0x07E0, 255, false), 0);
+    EXPECT_EQ(FindPaletteIndex(model, 0, 255, false), 0);  // the spare entry is no colour
 }
 
 TEST(BitmapReader, RecordsAndStatisticsMatchTheirDefinitionsImageAfterImage) {
