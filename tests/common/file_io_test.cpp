@@ -58,20 +58,18 @@ TEST(AtomicFileWriter, FullDiskFailsAndKeepsTheOldFile) {
 TEST(AtomicFileWriter, ParallelWritersToOneTargetEachLeaveAWholeFile) {
     TempDir dir;
     std::vector<std::thread> threads;
-    std::vector<int> failures(4, 0);
     for (std::size_t t = 0; t < 4; ++t) {
-        threads.emplace_back([&, t] {
+        threads.emplace_back([&dir, t] {
             // Each writer's content has its own length and byte, so a mix of two shows.
             const Bytes bytes(1000 + 100 * t, static_cast<std::uint8_t>('a' + t));
             for (int i = 0; i < 200; ++i) {
-                failures[t] += tarvik::writeFileAtomically(dir / "shared.bin", bytes).ok() ? 0 : 1;
+                EXPECT_TRUE(tarvik::writeFileAtomically(dir / "shared.bin", bytes).ok());
             }
         });
     }
     for (auto& thread : threads) {
         thread.join();
     }
-    EXPECT_EQ(failures, std::vector<int>(4, 0));
     const std::string content = readText(dir / "shared.bin");
     ASSERT_FALSE(content.empty());
     EXPECT_EQ(content, std::string(1000 + 100 * static_cast<std::size_t>(content[0] - 'a'), content[0]));
