@@ -1,6 +1,7 @@
 #include "file_io.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <thread>
 
@@ -22,6 +23,12 @@ TEST(AtomicFileWriter, ReplacesTheTargetOnlyOnACompleteWriteAndLeavesNoTemporary
     EXPECT_FALSE(tarvik::writeFileAtomically(dir / "x.bmp", bytes).ok());
     EXPECT_TRUE(fs::is_directory(dir / "x.bmp/inner"));
     EXPECT_EQ(tarvik::writeFileAtomically(dir / "no/such/x.bin", bytes).error().code, ErrorCode::Io);
+    // Renaming over a device or a pipe would replace it (for root, /dev/null itself).
+    ASSERT_EQ(mkfifo((dir / "pipe").c_str(), 0644), 0);
+    EXPECT_FALSE(tarvik::writeFileAtomically(dir / "pipe", bytes).ok());
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
+    EXPECT_FALSE(tarvik::readWholeFile(dir / "pipe").ok());  // and reading one must not wait for a writer
+    fs::remove(dir / "pipe");
     ASSERT_TRUE(tarvik::writeFileAtomically(dir / "a.bin", bytes).ok());
     EXPECT_EQ(readText(dir / "a.bin"), "\x01\x02\x03");
     EXPECT_EQ(dir.entryCount(), 2u);

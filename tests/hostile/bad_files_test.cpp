@@ -2,6 +2,7 @@
 // the file, never a signal or a hang, and the output file it was asked for stays exactly as it was.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include "hostile_support.h"
 
@@ -37,8 +38,10 @@ TEST(HostileFiles, FoldersLinkLoopsAndUnreadableFilesAreRefused) {
     writeFile(dir / "locked.bmp", spriteBitmap(8, 8, 5));
     fs::permissions(dir / "locked.bmp", fs::perms::none);
     writeFile(dir / "out.bmp", PreviousOutput);
+    // Opening a named pipe waits for a writer: reading one must be refused, not hang.
+    ASSERT_EQ(mkfifo((dir / "pipe.bmp").c_str(), 0644), 0);
     giveToUnprivilegedUser(dir.path());
-    std::vector<std::string> names = {"folder.bmp", "loop_a.bmp", "self.bmp"};
+    std::vector<std::string> names = {"folder.bmp", "loop_a.bmp", "self.bmp", "pipe.bmp"};
     if (permissionsApply()) {
         names.push_back("locked.bmp");
     } else {
@@ -52,6 +55,15 @@ TEST(HostileFiles, FoldersLinkLoopsAndUnreadableFilesAreRefused) {
         expectCleanFailure({"info", in}, in, {.unprivileged = true});
     }
     EXPECT_EQ(readFile(dir / "out.bmp"), PreviousOutput);
+
+    // Nor is a pipe or a folder replaced by a conversion written over it.
+    writeFile(dir / "good.bmp", spriteBitmap(8, 8, 3));
+    for (const char* target : {"pipe.bmp", "folder.bmp"}) {
+        expectCleanFailure({"compress", (dir / "good.bmp").string(), (dir / target).string()},
+                           (dir / target).string());
+    }
+    EXPECT_TRUE(fs::is_fifo(dir / "pipe.bmp"));
+    EXPECT_TRUE(fs::exists(dir / "folder.bmp" / "inside.bmp"));
 }
 
 }  // namespace
