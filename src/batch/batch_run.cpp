@@ -255,25 +255,52 @@ unsigned workerCount(unsigned requested, std::size_t entries) {
     return static_cast<unsigned>(std::min<std::size_t>(jobs, std::max<std::size_t>(entries, 1)));
 }
 
-// For each entry, the earlier entries it must wait for: those whose entry or target path is its own entry
-// or target path. Only the latest earlier toucher of each path is needed, as those are ordered themselves.
-std::vector<std::array<std::size_t, 2>> orderingConstraints(const Plan& plan) {
-    std::error_code ec;
-    fs::path base = fs::current_path(ec);
-    auto key = [&](const std::string& text) {
-        fs::path p(text);
-        if (!p.is_absolute()) {
-            p = base / p;
+// Paths as the files they reach, so that two spellings of one file are never worked on at once: the
+// folder part resolved (a backup folder named through a link to the source folder, "..", "."), and, for an
+// entry that is itself a link to a file, also the file it names.
+class PathKeys {
+public:
+    std::string of(const std::string& text) {
+        const fs::path path(text);
+        auto [it, inserted] = m_folders.try_emplace(path.parent_path().string());
+        if (inserted) {
+            std::error_code ec;
+            fs::path folder = fs::weakly_canonical(fs::absolute(path.parent_path(), ec), ec);
+            it->second = ec ? fs::absolute(path.parent_path(), ec).lexically_normal() : folder;
         }
-        return p.lexically_normal().string();
-    };
-    std::vector<std::array<std::size_t, 2>> waits(plan.entries.size(), {NoEntry, NoEntry});
+        return (it->second / path.filename()).string();
+    }
+
+    // The file a link names, or "" when `text` is no link.
+    std::string linked(const std::string& text) {
+        std::error_code ec;
+        if (!fs::is_symlink(fs::symlink_status(text, ec))) {
+            return {};
+        }
+        fs::path resolved = fs::weakly_canonical(text, ec);
+        return ec ? std::string() : resolved.string();
+    }
+
+private:
+    std::unordered_map<std::string, fs::path> m_folders;
+};
+
+constexpr std::size_t KeysPerEntry = 3;  // the entry, its target, the file the entry links to
+
+// For each entry, the earlier entries it must wait for: those touching a path it touches. Only the latest
+// earlier toucher of each path is needed, as those are ordered themselves.
+std::vector<std::array<std::size_t, KeysPerEntry>> orderingConstraints(const Plan& plan) {
+    PathKeys paths;
+    std::vector<std::array<std::size_t, KeysPerEntry>> waits(plan.entries.size());
     std::unordered_map<std::string, std::size_t> lastToucher;
     lastToucher.reserve(plan.entries.size() * 2);
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
-        std::optional<std::string> target = targetPath(plan.entries[i], plan.sourceFolder, plan.backupFolder);
-        std::string keys[2] = {key(plan.entries[i]), target ? key(*target) : std::string()};
-        for (int k = 0; k < 2; ++k) {
+        waits[i].fill(NoEntry);
+        const std::string& entry = plan.entries[i];
+        std::optional<std::string> target = targetPath(entry, plan.sourceFolder, plan.backupFolder);
+        const std::string keys[KeysPerEntry] = {paths.of(entry), target ? paths.of(*target) : std::string(),
+                                                paths.linked(entry)};
+        for (std::size_t k = 0; k < KeysPerEntry; ++k) {
             if (keys[k].empty()) {
                 continue;
             }
@@ -340,7 +367,7 @@ Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, const std::a
 Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
                      const std::atomic<bool>& cancel) {
     const std::size_t count = plan.entries.size();
-    const std::vector<std::array<std::size_t, 2>> waits = orderingConstraints(plan);
+    const std::vector<std::array<std::size_t, KeysPerEntry>> waits = orderingConstraints(plan);
 
     std::mutex mutex;
     std::condition_variable changed;

@@ -131,9 +131,16 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
         for (int i = 0; i < 20; ++i) {
             writeFile(dir / "src/sub" / numbered("n", i, ".bmp"), seededBmp(i));
         }
+        // A link to an earlier entry is read once that entry is replaced, as with one worker: it then finds
+        // an RL file and stays a link.
+        writeFile(dir / "src/sub/big.bmp", makeBmp(300, 300, 32, [](int x, int y) {
+                      return Rgba{x / 30, y / 30};
+                  }));
+        fs::create_symlink("big.bmp", dir / "src/sub/link.bmp");
         runTree(dir / "src", dir / "src", {.copy = true, .jobs = jobs});
+        EXPECT_TRUE(fs::is_symlink(dir / "src/sub/link.bmp")) << jobs;
         Tree tree = snapshot(dir / "src");
-        EXPECT_EQ(tree.size(), 23u) << jobs;  // no temporaries left behind
+        EXPECT_EQ(tree.size(), 24u) << jobs;  // files only: no temporaries left behind
         EXPECT_EQ(tree["crowded.bmp"], bmpWithCombinations(254));
         EXPECT_EQ(tree["sub/r.bmp"], rlOf(seededBmp(6)));
         EXPECT_EQ(tree["sub/n7.bmp"], rlOf(seededBmp(7)));
