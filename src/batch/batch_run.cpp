@@ -32,6 +32,7 @@ constexpr std::size_t NoEntry = static_cast<std::size_t>(-1);
 // The first read of every entry asks for at least this much, so a whole icon comes in one call.
 constexpr std::size_t FirstReadBytes = std::size_t{1} << 16;
 constexpr std::size_t MaxFirstReadBytes = std::size_t{1} << 22;
+constexpr std::size_t CopyChunkBytes = std::size_t{1} << 20;
 
 // A file's bytes in memory that is kept from file to file. Growing it copies what it holds; nothing is
 // zero-filled, since every byte up to size() has been read.
@@ -184,9 +185,6 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (plan.dryRun) {
             return settle(result, Outcome::Copied, Reason::None);
         }
-        if (tarvik::Status read = readWhole(); !read) {
-            return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
-        }
         // Copying a file onto itself (source = backup) would only risk it.
         if (sameFile(entry, *target)) {
             return settle(result, Outcome::Copied, Reason::None);
@@ -194,7 +192,27 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
             return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
         }
-        if (tarvik::Status written = tarvik::writeFileAtomically(*target, file.view()); !written) {
+        // A copy needs no decoding, so it is streamed: any size, in little memory.
+        tarvik::AtomicFileWriter copy(*target);
+        copy.write(file.view());
+        if (!wholeFile) {
+            std::vector<std::uint8_t> chunk(CopyChunkBytes);
+            for (;;) {
+                std::streamsize got = 0;
+                try {
+                    got = in.sgetn(reinterpret_cast<char*>(chunk.data()),
+                                   static_cast<std::streamsize>(chunk.size()));
+                } catch (const std::ios_base::failure&) {
+                    return settle(result, Outcome::Failed, Reason::ReadFailed, "read error");
+                }
+                if (got <= 0) {
+                    break;
+                }
+                copy.write(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+            }
+        }
+        in.close();
+        if (tarvik::Status written = copy.commit(); !written) {
             return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
         }
         return settle(result, Outcome::Copied, Reason::None);
