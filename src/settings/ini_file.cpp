@@ -135,6 +135,17 @@ bool breaksLines(std::string_view text) {
     return text.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
 }
 
+// The form a value is stored in so that reading gives it back: blanks around a value are trimmed and one
+// pair of enclosing quotes dropped on reading, so such a value (a folder name ending in a blank) is put in
+// double quotes, as the profile format allows.
+std::string storedForm(std::string_view value) {
+    const bool blankEdge = !value.empty() && trimBlanks(value).size() != value.size();
+    if (blankEdge || unquote(value).size() != value.size()) {
+        return "\"" + std::string(value) + "\"";
+    }
+    return std::string(value);
+}
+
 }  // namespace
 
 std::string ReadIniValue(const fs::path& file, std::string_view section, std::string_view key,
@@ -177,15 +188,16 @@ bool WriteIniValue(const fs::path& file, std::string_view section, std::string_v
         return false;
     }
 
+    const std::string stored = storedForm(value);
     const auto where = locate(ini, trimmedSection, trimmedKey);
     if (where.entry) {
         // Keep the key as the file spells it; only the value changes.
         auto& line = ini.lines[*where.entry];
         const auto equals = line.find('=');
-        line = std::string(trimBlanks(std::string_view(line).substr(0, equals))) + "=" + std::string(value);
+        line = std::string(trimBlanks(std::string_view(line).substr(0, equals))) + "=" + stored;
     } else if (where.section) {
         ini.lines.insert(ini.lines.begin() + static_cast<std::ptrdiff_t>(*where.lastInSection + 1),
-                         std::string(trimmedKey) + "=" + std::string(value));
+                         std::string(trimmedKey) + "=" + stored);
     } else {
         if (!ini.lines.empty() && !trimBlanks(ini.lines.back()).empty()) {
             ini.lines.emplace_back();
@@ -193,7 +205,7 @@ bool WriteIniValue(const fs::path& file, std::string_view section, std::string_v
         std::string header = "[";
         header.append(trimmedSection).append("]");
         ini.lines.push_back(std::move(header));
-        ini.lines.push_back(std::string(trimmedKey) + "=" + std::string(value));
+        ini.lines.push_back(std::string(trimmedKey) + "=" + stored);
     }
 
     tarvik::AtomicFileWriter writer(file);

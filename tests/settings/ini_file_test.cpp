@@ -47,6 +47,20 @@ TEST(WriteIniValue, ReplacesInPlaceAndKeepsEverythingElse) {
         "Folder7=/backup\r\n\r\n[Last]\r\nx=y\r\n\r\n[Fresh]\r\nk=v\r\n");
 }
 
+TEST(WriteIniValue, FolderNamesComeBackAsTheyWereWritten) {
+    TempDir dir;
+    const auto ini = dir / "a.ini";
+    // Blanks around a value and enclosing quotes are dropped on reading, yet folders may be named so.
+    const std::string names[] = {"/a/dossier ", " /lead", "\"/q\"", "'/s'", "/a \"b\" c", "\"/open", ""};
+    for (const std::string& name : names) {
+        EXPECT_TRUE(WriteIniValue(ini, "GENERAL", "Folder1", name));
+        EXPECT_EQ(ReadIniValue(ini, "GENERAL", "Folder1", ""), name) << name;
+    }
+    EXPECT_TRUE(WriteIniValue(ini, "GENERAL", "Folder2", "/a/dossier "));
+    EXPECT_TRUE(WriteIniValue(ini, "GENERAL", "Folder3", "/plain"));
+    EXPECT_EQ(readText(ini), "[GENERAL]\r\nFolder1=\r\nFolder2=\"/a/dossier \"\r\nFolder3=/plain\r\n");
+}
+
 TEST(WriteIniValue, RefusesTextThatWouldBreakTheFile) {
     TempDir dir;
     const auto ini = dir / "a.ini";
