@@ -53,7 +53,7 @@ Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesy
         return rowStatus;
     }
     // The palette came from the first pass: a file rewritten in between would get wrong codes.
-    if (std::filesystem::last_write_time(bitmap, ec) != modifiedBefore || ec) {
+    if (encoder->paletteMissed() || std::filesystem::last_write_time(bitmap, ec) != modifiedBefore || ec) {
         return makeError(ErrorCode::Io, "the file changed while it was read");
     }
     if (Status written = tarvik::writeFileAtomically(target, std::move(encoder.value()).finish()); !written) {

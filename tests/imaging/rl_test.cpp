@@ -3,6 +3,7 @@
 #include <numeric>
 
 #include "image_model.h"
+#include "rl_encoder.h"
 #include "test_images.h"
 
 using namespace imaging;
@@ -200,6 +201,20 @@ TEST(RlWriter, PaletteHolds253CombinationsNotMore) {
             EXPECT_EQ(file.error().detail,
                       "too many colour/alpha combinations: " + std::to_string(count) + " (at most 253)");
         }
+    }
+}
+
+// `compress` codes a file in a second pass with the palette of the first; a file rewritten in between must
+// fail, not come out with its new colours coded as the transparent key.
+TEST(RlWriter, RowsWithColoursOutsideThePaletteAreNoticed) {
+    ImageModel model, other;
+    ASSERT_TRUE(decodeBitmap(makeBitmap(3, 1, {Red, Blue, Rgba{0, 0, 0, 0}}), model));
+    ASSERT_TRUE(decodeBitmap(makeBitmap(3, 1, {Red, Rgba{0, 255, 0}, Rgba{0, 0, 0, 0}}), other));
+    for (const ImageModel* rows : {&model, &other}) {
+        Result<detail::RlEncoder> encoder = detail::RlEncoder::start(model);
+        ASSERT_TRUE(encoder);
+        ASSERT_TRUE(encoder->addRow(rows->Pixels.data()));
+        EXPECT_EQ(encoder->paletteMissed(), rows == &other);
     }
 }
 
