@@ -146,6 +146,11 @@ Status AtomicFileWriter::commit() {
         return makeError(ErrorCode::Io, "write failed (disk full?)");
     }
     std::error_code ec;
+    // The replacement keeps the old file's permissions: a private file must not become readable by all.
+    const fs::file_status old = fs::symlink_status(m_target, ec);
+    if (fs::is_regular_file(old)) {
+        fs::permissions(m_temp, old.permissions(), fs::perm_options::replace, ec);
+    }
     fs::rename(m_temp, m_target, ec);
     if (ec) {
         std::error_code ignored;

@@ -29,8 +29,10 @@ TEST(AtomicFileWriter, ReplacesTheTargetOnlyOnACompleteWriteAndLeavesNoTemporary
     EXPECT_TRUE(fs::is_fifo(dir / "pipe"));
     EXPECT_FALSE(tarvik::readWholeFile(dir / "pipe").ok());  // and reading one must not wait for a writer
     fs::remove(dir / "pipe");
+    fs::permissions(dir / "a.bin", fs::perms::owner_read | fs::perms::owner_write);
     ASSERT_TRUE(tarvik::writeFileAtomically(dir / "a.bin", bytes).ok());
     EXPECT_EQ(readText(dir / "a.bin"), "\x01\x02\x03");
+    EXPECT_EQ(fs::status(dir / "a.bin").permissions(), fs::perms::owner_read | fs::perms::owner_write);
     EXPECT_EQ(dir.entryCount(), 2u);
 }
 
