@@ -99,6 +99,9 @@ AtomicFileWriter::AtomicFileWriter(fs::path target, bool buffered) : m_target(st
         m_refusal = fs::is_directory(status) ? "is a folder" : "not a regular file";
         return;
     }
+    if (fs::is_regular_file(status)) {
+        m_keptPermissions = status.permissions();
+    }
     m_temp = temporaryBeside(m_target);
     if (!buffered) {
         m_file.pubsetbuf(nullptr, 0);  // must precede open
@@ -147,9 +150,8 @@ Status AtomicFileWriter::commit() {
     }
     std::error_code ec;
     // The replacement keeps the old file's permissions: a private file must not become readable by all.
-    const fs::file_status old = fs::symlink_status(m_target, ec);
-    if (fs::is_regular_file(old)) {
-        fs::permissions(m_temp, old.permissions(), fs::perm_options::replace, ec);
+    if (m_keptPermissions) {
+        fs::permissions(m_temp, *m_keptPermissions, fs::perm_options::replace, ec);
     }
     fs::rename(m_temp, m_target, ec);
     if (ec) {

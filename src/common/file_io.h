@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -51,6 +52,7 @@ private:
     std::filesystem::path m_target;
     std::filesystem::path m_temp;
     std::string m_refusal;  // why the target cannot be replaced; empty when it can
+    std::optional<std::filesystem::perms> m_keptPermissions;  // those of the file being replaced
     std::filebuf m_file;
     bool m_writeFailed = false;
     bool m_committed = false;
