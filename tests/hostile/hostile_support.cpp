@@ -11,7 +11,6 @@
 #include <climits>
 #include <cstring>
 #include <fstream>
-#include <iterator>
 #include <random>
 #include <stdexcept>
 #include <string_view>
@@ -152,20 +151,6 @@ void giveToUnprivilegedUser(const fs::path& root) {
     }
 }
 
-void writeFile(const fs::path& path, const Bytes& bytes) {
-    fs::create_directories(path.parent_path());
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    if (!out) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-Bytes readFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
 std::map<std::string, std::string> snapshot(const fs::path& root, const std::string& skipped) {
     std::map<std::string, std::string> result;
     std::error_code ec;
@@ -208,27 +193,6 @@ void put(Bytes& bytes, std::size_t offset, std::uint32_t value, int size) {
     }
 }
 
-Bytes makeBitmap(std::int32_t width, std::int32_t height, int depth,
-                 const std::function<Rgba(int x, int y)>& pixel) {
-    const auto w = static_cast<std::uint32_t>(width), h = static_cast<std::uint32_t>(height);
-    const auto bytesPerPixel = static_cast<std::uint32_t>(depth / 8);
-    const std::uint32_t stride = (w * bytesPerPixel + 3) / 4 * 4, imageSize = stride * h;
-    Bytes bytes = {'B', 'M'};
-    for (const std::uint32_t field : {54 + imageSize, 0u, 54u, 40u, w, h, 1u | depth << 16, 0u, imageSize}) {
-        put(bytes, bytes.size(), field);
-    }
-    bytes.resize(54 + imageSize, 0);
-    for (int y = 0; y < height; ++y) {
-        std::uint8_t* at = bytes.data() + 54 + stride * static_cast<std::uint32_t>(y);
-        for (int x = 0; x < width; ++x, at += bytesPerPixel) {
-            const Rgba p = pixel(x, y);
-            const std::uint8_t channels[] = {p.b, p.g, p.r, p.a};
-            std::copy_n(channels, bytesPerPixel, at);
-        }
-    }
-    return bytes;
-}
-
 Bytes spriteBitmap(std::int32_t width, std::int32_t height, unsigned seed) {
     std::mt19937 rng(seed);
     std::vector<Rgba> colours;
@@ -244,8 +208,7 @@ Bytes spriteBitmap(std::int32_t width, std::int32_t height, unsigned seed) {
             pixels[i++] = colour;
         }
     }
-    return makeBitmap(width, height, 32,
-                      [&](int x, int y) { return pixels[static_cast<std::size_t>(y * width + x)]; });
+    return testimages::makeBitmap(width, height, pixels);
 }
 
 Bytes makeRl(std::uint16_t width, std::uint16_t height, const std::vector<std::uint16_t>& palette,
@@ -280,7 +243,7 @@ Bytes expectedConversion(const Bytes& file, bool compress) {
 std::vector<NamedBytes> badFiles() {
     const Bytes good = spriteBitmap(4, 4, 7);  // 32-bit, 54 + 64 bytes
     // A header alone, declaring a picture whose pixels are not there.
-    Bytes header = makeBitmap(1, 1, 32, [](int, int) { return Rgba{}; });
+    Bytes header = testimages::makeBitmap(1, 1, {Rgba{}});
     header.resize(54 + 64, 0x5A);
     std::vector<NamedBytes> files = {
         {"empty", {}},

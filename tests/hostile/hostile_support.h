@@ -8,15 +8,19 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
-#include <functional>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "test_images.h"
+
 namespace hostile {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
+using testhelpers::Bytes;
+using testhelpers::readFile;
+using testhelpers::writeFile;  // makes the folders it needs
+using testimages::Rgba;
 
 class ScratchDir {
 public:
@@ -71,18 +75,10 @@ void expectCleanFailure(const std::vector<std::string>& arguments, const std::st
 bool permissionsApply();
 void giveToUnprivilegedUser(const fs::path& root);  // no-op unless running as root
 
-void writeFile(const fs::path& path, const Bytes& bytes);  // makes the folders it needs
-Bytes readFile(const fs::path& path);
 // Every entry below `root` but `skipped` (relative) as kind, permissions and a hash of the content.
 std::map<std::string, std::string> snapshot(const fs::path& root, const std::string& skipped = "");
 std::vector<std::string> temporaryLeftovers(const fs::path& root);  // ".name.123.4.tmp" files
 
-struct Rgba {
-    std::uint8_t r = 0, g = 0, b = 0, a = 255;
-};
-// A bottom-up bitmap with the usual 54-byte header; pixel(x, y) with y = 0 the bottom row.
-Bytes makeBitmap(std::int32_t width, std::int32_t height, int depth,
-                 const std::function<Rgba(int x, int y)>& pixel);
 // A compressible 32-bit picture: runs of a few colours, some transparent, some half so.
 Bytes spriteBitmap(std::int32_t width, std::int32_t height, unsigned seed);
 void put(Bytes& bytes, std::size_t offset, std::uint32_t value, int size = 4);
