@@ -14,7 +14,8 @@
 
 namespace settings {
 
-// Longest value a read hands back; the original profile reader filled a 255-byte buffer with its NUL.
+// Longest value a read hands back. A longer value is cut rather than refused, so a hand-edited file
+// with an overlong entry still starts the program.
 inline constexpr std::size_t MaxIniValueLength = 254;
 
 // The value of `key` in `section` of `file`. Section and key names match without regard to case;

@@ -32,7 +32,7 @@ struct ControlInfo {
     std::optional<int> index = std::nullopt;  // set for an element of a control array
     ControlKind kind = ControlKind::Other;
     int itemCount = 0;       // buttons, tabs, columns or panels
-    int firstItemIndex = 1;  // the original toolkit's item collections count from 1
+    int firstItemIndex = 1;  // language file keys number a control's items from 1
 };
 
 enum class TextProperty {

@@ -196,7 +196,7 @@ PictureBox* MainForm::createFlag(int number, const QString& picturePath) {
 }
 
 void MainForm::fitCaptions() {
-    // The design's boxes were measured with the original Tahoma; a substitute font may run a few pixels
+    // The design's boxes were measured with Tahoma itself; a substitute font may run a few pixels
     // wider, so a left-aligned caption may widen into the free space beside it rather than lose its last
     // letters, and where even that is too little (a check box right after it, a long translation) its font
     // shrinks a little.

@@ -7,8 +7,7 @@
 namespace shell {
 namespace {
 
-// Indices of the system colours that the window toolkit knew, mapped to the palette role that plays the same
-// part.
+// System colour indices mapped to the palette role that plays the same part.
 bool systemColorRole(int index, QPalette::ColorGroup& group, QPalette::ColorRole& role) {
     group = QPalette::Active;
     switch (index) {

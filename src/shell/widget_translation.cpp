@@ -142,7 +142,7 @@ void setToolTip(QObject* object, const QString& tip) {
     }
 }
 
-// Items are numbered from ControlInfo::firstItemIndex, as the original collections counted them.
+// Items are numbered from ControlInfo::firstItemIndex, as the language files number them.
 void applyToItem(QObject* object, int item, const settings::TextAssignment& assignment) {
     auto* widget = qobject_cast<QWidget*>(object);
     if (widget == nullptr) {
