@@ -1,5 +1,9 @@
 #include "batch_run.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
+
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
@@ -43,7 +47,7 @@ public:
     void clear() { m_size = 0; }
 
     // Appends up to `count` bytes read from `in`; fewer mean the file ended.
-    tarvik::Result<std::size_t> append(std::filebuf& in, std::size_t count) {
+    tarvik::Result<std::size_t> append(int in, std::size_t count) {
         if (m_size + count > m_capacity) {
             const std::size_t capacity = std::max(m_size + count, m_capacity * 2);
             auto data = std::make_unique_for_overwrite<std::uint8_t[]>(capacity);
@@ -51,15 +55,11 @@ public:
             m_data = std::move(data);
             m_capacity = capacity;
         }
-        std::streamsize got = 0;
-        try {
-            got =
-                in.sgetn(reinterpret_cast<char*>(m_data.get() + m_size), static_cast<std::streamsize>(count));
-        } catch (const std::ios_base::failure&) {
-            return tarvik::makeError(tarvik::ErrorCode::Io, "read error");
+        tarvik::Result<std::size_t> got = tarvik::readSome(in, m_data.get() + m_size, count);
+        if (got) {
+            m_size += *got;
         }
-        m_size += static_cast<std::size_t>(got);
-        return static_cast<std::size_t>(got);
+        return got;
     }
 
     // What the first read should ask for: the memory kept, so a file no larger than those seen before is
@@ -95,12 +95,13 @@ std::string describe(const tarvik::Error& error) {
 
 // Reads the rest of a file whose first read filled all it asked for. Files that change size while being
 // read are taken as they come; the size only sizes the read.
-tarvik::Status readRest(std::filebuf& in, FileBytes& file) {
-    const std::streamoff end = in.pubseekoff(0, std::ios::end, std::ios::in);
-    if (end < 0 || in.pubseekpos(static_cast<std::streamoff>(file.size()), std::ios::in) < 0) {
-        return tarvik::makeError(tarvik::ErrorCode::Io, "cannot read: seek failed");
+tarvik::Status readRest(int in, FileBytes& file) {
+    struct stat info {};
+    if (::fstat(in, &info) != 0) {
+        return tarvik::makeError(tarvik::ErrorCode::Io, "cannot read: " + tarvik::systemErrorText(errno));
     }
-    if (static_cast<std::uintmax_t>(end) > MaxEntryBytes) {
+    const auto end = static_cast<std::uintmax_t>(info.st_size);
+    if (end > MaxEntryBytes) {
         return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
     }
     for (;;) {
@@ -144,28 +145,29 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     }
     imaging::ResetImageModel(state.model);
 
-    // Opening a pipe or a device would block or never end.
-    if (!fs::is_regular_file(status)) {
-        return settle(result, Outcome::Failed, Reason::ReadFailed, "not a regular file");
+    // Opened without waiting and checked on the descriptor: a pipe or device swapped in for the file after
+    // the listing would block the run or never end.
+    tarvik::Result<tarvik::FileHandle> opened = tarvik::openFileForReading(entry);
+    if (!opened) {
+        return settle(result, Outcome::Failed, Reason::ReadFailed, opened.error().detail);
     }
-    // Unbuffered: the reads go straight into the worker's memory.
-    std::filebuf in;
-    in.pubsetbuf(nullptr, 0);
-    if (in.open(fs::path(entry), std::ios::in | std::ios::binary) == nullptr) {
-        return settle(result, Outcome::Failed, Reason::ReadFailed, "cannot open for reading");
-    }
+    tarvik::FileHandle in = std::move(opened.value());
+    struct stat sourceInfo {};
+    ::fstat(in.fd(), &sourceInfo);
+    // A new target is no more readable than its source: a private bitmap must not become a public RL file.
+    const mode_t sourcePermissions = sourceInfo.st_mode & 0777;
     // The signature, and for a file no larger than the worker's memory, the whole file.
     FileBytes& file = state.file;
     file.clear();
     const std::size_t firstRead = file.firstRead();
-    tarvik::Result<std::size_t> got = file.append(in, firstRead);
+    tarvik::Result<std::size_t> got = file.append(in.fd(), firstRead);
     if (!got) {
         return settle(result, Outcome::Failed, Reason::ReadFailed, got.error().detail);
     }
     const bool wholeFile = *got < firstRead;
     auto readWhole = [&]() -> tarvik::Status {
-        tarvik::Status read = wholeFile ? tarvik::Status{} : readRest(in, file);
-        in.close();  // before the target is written: with source = backup it replaces this very file
+        tarvik::Status read = wholeFile ? tarvik::Status{} : readRest(in.fd(), file);
+        in = tarvik::FileHandle();  // before the target is written: with source = backup it replaces this very file
         return read;
     };
     std::string_view signature(reinterpret_cast<const char*>(file.view().data()),
@@ -185,33 +187,33 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (plan.dryRun) {
             return settle(result, Outcome::Copied, Reason::None);
         }
-        // Copying a file onto itself (source = backup) would only risk it.
+        tarvik::Result<tarvik::FileHandle> folder =
+            openMirrorFolder(entry, plan.sourceFolder, plan.backupFolder, true);
+        if (!folder) {
+            return settle(result, Outcome::Failed, Reason::FolderFailed, folder.error().detail);
+        }
+        // Copying a file onto itself (source = backup) would only risk it. The folder is reached without
+        // links first, so a link cannot pass for that case.
         if (sameFile(entry, *target)) {
             return settle(result, Outcome::Copied, Reason::None);
         }
-        if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
-            return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
-        }
         // A copy needs no decoding, so it is streamed: any size, in little memory.
-        tarvik::AtomicFileWriter copy(*target);
+        tarvik::AtomicFileWriter copy(*folder, fs::path(*target).filename().string(), *target, sourcePermissions);
         copy.write(file.view());
         if (!wholeFile) {
             std::vector<std::uint8_t> chunk(CopyChunkBytes);
             for (;;) {
-                std::streamsize got = 0;
-                try {
-                    got = in.sgetn(reinterpret_cast<char*>(chunk.data()),
-                                   static_cast<std::streamsize>(chunk.size()));
-                } catch (const std::ios_base::failure&) {
-                    return settle(result, Outcome::Failed, Reason::ReadFailed, "read error");
+                tarvik::Result<std::size_t> got = tarvik::readSome(in.fd(), chunk.data(), chunk.size());
+                if (!got) {
+                    return settle(result, Outcome::Failed, Reason::ReadFailed, got.error().detail);
                 }
-                if (got <= 0) {
+                if (*got == 0) {
                     break;
                 }
-                copy.write(std::span<const std::uint8_t>(chunk.data(), static_cast<std::size_t>(got)));
+                copy.write(std::span<const std::uint8_t>(chunk.data(), *got));
             }
         }
-        in.close();
+        in = tarvik::FileHandle();
         if (tarvik::Status written = copy.commit(); !written) {
             return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
         }
@@ -242,10 +244,13 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     if (plan.dryRun) {
         return settle(result, Outcome::Converted, Reason::None);
     }
-    if (tarvik::Status made = CreateMirrorFolders(entry, plan.sourceFolder, plan.backupFolder); !made) {
-        return settle(result, Outcome::Failed, Reason::FolderFailed, made.error().detail);
+    tarvik::Result<tarvik::FileHandle> folder = openMirrorFolder(entry, plan.sourceFolder, plan.backupFolder, true);
+    if (!folder) {
+        return settle(result, Outcome::Failed, Reason::FolderFailed, folder.error().detail);
     }
-    if (tarvik::Status written = tarvik::writeFileAtomically(*target, *encoded); !written) {
+    if (tarvik::Status written = tarvik::writeFileAtomically(*folder, fs::path(*target).filename().string(), *target,
+                                                             *encoded, sourcePermissions);
+        !written) {
         return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
     }
     return settle(result, Outcome::Converted, Reason::None);

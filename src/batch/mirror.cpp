@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <system_error>
+#include <vector>
 
 #include "file_search.h"
 
@@ -32,13 +33,13 @@ std::optional<std::string> targetPath(const std::string& entry, const std::strin
     return backupFolder + *below;
 }
 
-tarvik::Status CreateMirrorFolders(const std::string& entry, const std::string& sourceFolder,
-                                   const std::string& backupFolder) {
+tarvik::Result<tarvik::FileHandle> openMirrorFolder(const std::string& entry, const std::string& sourceFolder,
+                                                    const std::string& backupFolder, bool create) {
     std::optional<std::string> below = pathBelowSource(entry, sourceFolder);
     if (!below) {
         return tarvik::makeError(tarvik::ErrorCode::Io, entry + " does not lie below " + sourceFolder);
     }
-    std::string folder = backupFolder;
+    std::vector<std::string> folders;
     std::size_t start = 1;  // past the separator that follows the source folder
     for (;;) {
         std::size_t end = start;
@@ -49,22 +50,12 @@ tarvik::Status CreateMirrorFolders(const std::string& entry, const std::string& 
             break;  // the last piece is the file name
         }
         if (end > start) {
-            folder += pathSeparator();
-            folder.append(*below, start, end - start);
-            fs::file_status status;
-            if (!PathExists(folder, status)) {
-                std::error_code ec;
-                fs::create_directory(fs::path(folder), ec);
-                if (ec) {
-                    return tarvik::makeError(tarvik::ErrorCode::Io, folder + ": " + ec.message());
-                }
-            } else if (!fs::is_directory(status)) {
-                return tarvik::makeError(tarvik::ErrorCode::Io, folder + ": a file has that name");
-            }
+            folders.push_back(below->substr(start, end - start));
         }
         start = end + 1;
     }
-    return {};
+    return tarvik::openFolderBelow(fs::path(backupFolder.empty() ? std::string(".") : backupFolder), folders,
+                                   create);
 }
 
 }  // namespace batch

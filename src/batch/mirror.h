@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "file_io.h"
 #include "result.h"
 
 namespace batch {
@@ -20,10 +21,12 @@ std::optional<std::string> pathBelowSource(const std::string& entry, const std::
 std::optional<std::string> targetPath(const std::string& entry, const std::string& sourceFolder,
                                       const std::string& backupFolder);
 
-// Creates below the backup folder, outermost first, each subfolder that leads to the entry as it lies below
-// the source folder, when it does not exist yet. An entry directly in the source folder creates nothing.
-// Fails (Io) when a folder cannot be created, or when a file stands where a folder is needed.
-tarvik::Status CreateMirrorFolders(const std::string& entry, const std::string& sourceFolder,
-                                   const std::string& backupFolder);
+// The folder of an entry's target, opened: below the backup folder, outermost first, each subfolder that
+// leads to the entry as it lies below the source folder, created when missing and `create` is set. A link
+// met on the way below the backup folder is never followed, so a planted link cannot send a write into the
+// source tree or anywhere else; it fails the call (Io) with the reason, as a folder that cannot be created
+// or a file standing where a folder is needed does.
+tarvik::Result<tarvik::FileHandle> openMirrorFolder(const std::string& entry, const std::string& sourceFolder,
+                                                    const std::string& backupFolder, bool create);
 
 }  // namespace batch

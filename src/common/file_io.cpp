@@ -1,14 +1,45 @@
 #include "file_io.h"
 
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
+#include <cctype>
+#include <cerrno>
 #include <cstdio>
-#include <fstream>
+#include <cstring>
+#include <ctime>
+#include <mutex>
 #include <random>
+#include <set>
 #include <system_error>
 
 namespace tarvik {
 
 namespace fs = std::filesystem;
+
+FileHandle::~FileHandle() {
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+}
+
+FileHandle& FileHandle::operator=(FileHandle&& other) noexcept {
+    if (this != &other) {
+        if (m_fd >= 0) {
+            ::close(m_fd);
+        }
+        m_fd = other.release();
+    }
+    return *this;
+}
+
+std::string systemErrorText(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
 
 Status checkIsFile(const fs::path& path) {
     std::error_code ec;
@@ -22,28 +53,90 @@ Status checkIsFile(const fs::path& path) {
     return {};
 }
 
-Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {
-    if (Status usable = checkIsFile(path); !usable) {
-        return usable.error();
+Result<FileHandle> openFileForReading(const fs::path& path) {
+    FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
+    if (!file.valid()) {
+        if (errno == EISDIR) {
+            return makeError(ErrorCode::Io, "is a folder");
+        }
+        return makeError(ErrorCode::Io, "cannot open for reading: " + systemErrorText(errno));
     }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return makeError(ErrorCode::Io, "cannot open for reading");
+    struct stat info {};
+    if (::fstat(file.fd(), &info) != 0) {
+        return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
+    }
+    if (S_ISDIR(info.st_mode)) {
+        return makeError(ErrorCode::Io, "is a folder");
+    }
+    if (!S_ISREG(info.st_mode)) {
+        return makeError(ErrorCode::Io, "not a regular file");
+    }
+    const int flags = ::fcntl(file.fd(), F_GETFL);
+    if (flags >= 0) {
+        ::fcntl(file.fd(), F_SETFL, flags & ~O_NONBLOCK);
+    }
+    return file;
+}
+
+Result<std::size_t> readAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::pread(fd, static_cast<char*>(buffer) + done, count - done,
+                                    static_cast<off_t>(offset + done));
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return makeError(ErrorCode::Io, "read error: " + systemErrorText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+Result<std::size_t> readSome(int fd, void* buffer, std::size_t count) {
+    std::size_t done = 0;
+    while (done < count) {
+        const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, count - done);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return makeError(ErrorCode::Io, "read error: " + systemErrorText(errno));
+        }
+        if (got == 0) {
+            break;
+        }
+        done += static_cast<std::size_t>(got);
+    }
+    return done;
+}
+
+Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {
+    Result<FileHandle> file = openFileForReading(path);
+    if (!file) {
+        return file.error();
     }
     std::vector<std::uint8_t> bytes;
-    // Read in chunks instead of trusting the reported size: pipes and special files report 0.
+    // Read in chunks instead of trusting the reported size: a file may change while it is read.
     constexpr std::size_t ChunkBytes = 1 << 16;
-    while (in) {
-        std::size_t old = bytes.size();
-        if (old + ChunkBytes > maxBytes + ChunkBytes) {
+    for (;;) {
+        const std::size_t old = bytes.size();
+        if (old > maxBytes) {
             return makeError(ErrorCode::TooLarge, "file too large");
         }
         bytes.resize(old + ChunkBytes);
-        in.read(reinterpret_cast<char*>(bytes.data() + old), ChunkBytes);
-        bytes.resize(old + static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        return makeError(ErrorCode::Io, "read error");
+        Result<std::size_t> got = readSome(file->fd(), bytes.data() + old, ChunkBytes);
+        if (!got) {
+            return got.error();
+        }
+        bytes.resize(old + *got);
+        if (*got < ChunkBytes) {
+            break;
+        }
     }
     if (bytes.size() > maxBytes) {
         return makeError(ErrorCode::TooLarge, "file too large");
@@ -51,22 +144,96 @@ Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintm
     return bytes;
 }
 
+Result<FileHandle> openFolderBelow(const fs::path& root, const std::vector<std::string>& below, bool create) {
+    FileHandle folder(::open(root.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        return makeError(ErrorCode::Io, root.string() + ": " + systemErrorText(errno));
+    }
+    fs::path shown = root;
+    for (const std::string& name : below) {
+        if (name.empty() || name == ".") {
+            continue;
+        }
+        shown /= name;
+        if (name == "..") {
+            return makeError(ErrorCode::Io, shown.string() + ": leads out of " + root.string());
+        }
+        for (int attempt = 0;; ++attempt) {
+            FileHandle next(::openat(folder.fd(), name.c_str(), O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC));
+            if (next.valid()) {
+                folder = std::move(next);
+                break;
+            }
+            const int error = errno;
+            if (error == ENOENT && create && attempt == 0) {
+                if (::mkdirat(folder.fd(), name.c_str(), 0777) != 0 && errno != EEXIST) {
+                    return makeError(ErrorCode::Io, shown.string() + ": " + systemErrorText(errno));
+                }
+                continue;
+            }
+            struct stat info {};
+            if ((error == ELOOP || error == ENOTDIR) &&
+                ::fstatat(folder.fd(), name.c_str(), &info, AT_SYMLINK_NOFOLLOW) == 0) {
+                if (S_ISLNK(info.st_mode)) {
+                    return makeError(ErrorCode::Io, shown.string() + ": is a symbolic link; links are not followed here");
+                }
+                return makeError(ErrorCode::Io, shown.string() + ": a file has that name");
+            }
+            return makeError(ErrorCode::Io, shown.string() + ": " + systemErrorText(error));
+        }
+    }
+    return folder;
+}
+
 namespace {
 
-// Drawn once per process: the counter keeps this process's writers apart, the 64 random bits keep it
-// apart from other processes writing in the same folder.
+// The temporaries of the writes under way, for removal from a signal handler: only atomics and fixed
+// arrays, no allocation and no lock there.
+constexpr int TemporarySlots = 160;
+struct TemporarySlot {
+    std::atomic<bool> taken{false};
+    std::atomic<int> folder{-1};
+    char name[NAME_MAX + 1] = {};
+};
+TemporarySlot g_temporaries[TemporarySlots];
+
+int registerTemporary(int folder, const std::string& name) {
+    if (name.size() > NAME_MAX) {
+        return -1;
+    }
+    for (int i = 0; i < TemporarySlots; ++i) {
+        if (!g_temporaries[i].taken.exchange(true)) {
+            std::memcpy(g_temporaries[i].name, name.c_str(), name.size() + 1);
+            g_temporaries[i].folder.store(folder, std::memory_order_release);
+            return i;
+        }
+    }
+    return -1;
+}
+
+void unregisterTemporary(int slot) {
+    if (slot >= 0) {
+        g_temporaries[slot].folder.store(-1, std::memory_order_release);
+        g_temporaries[slot].taken.store(false);
+    }
+}
+
+// Drawn once per process: the counter keeps this process's writers apart, the process id and the 64 random
+// bits keep it apart from other processes writing in the same folder, and the id tells a later run whether
+// the writer still lives.
 const std::string& processTag() {
     static const std::string tag = [] {
         std::random_device device;
         const std::uint64_t value = (std::uint64_t{device()} << 32) ^ device();
-        char text[17];
-        std::snprintf(text, sizeof text, "%016llx", static_cast<unsigned long long>(value));
+        char text[48];
+        std::snprintf(text, sizeof text, "%ld-%016llx", static_cast<long>(::getpid()),
+                      static_cast<unsigned long long>(value));
         return std::string(text);
     }();
     return tag;
 }
 
-fs::path temporaryBeside(const fs::path& target) {
+std::string temporaryName(const std::string& target) {
     static std::atomic<std::uint64_t> counter{0};
     std::string suffix = ".";
     suffix += processTag();
@@ -76,7 +243,7 @@ fs::path temporaryBeside(const fs::path& target) {
     // Keep the temporary's name within the common 255-byte limit, or a target whose own name is near it
     // could never be written. The cut falls on a character boundary so the name stays valid UTF-8.
     constexpr std::size_t NameMax = 255;
-    std::string name = target.filename().string();
+    std::string name = target;
     const std::size_t room = NameMax - 1 - suffix.size();
     if (name.size() > room) {
         std::size_t cut = room;
@@ -85,28 +252,177 @@ fs::path temporaryBeside(const fs::path& target) {
         }
         name.resize(cut);
     }
-    return target.parent_path() / ("." + name + suffix);
+    return "." + name + suffix;
 }
+
+bool allOf(std::string_view text, int (*test)(int)) {
+    if (text.empty()) {
+        return false;
+    }
+    for (const char c : text) {
+        if (!test(static_cast<unsigned char>(c))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+int isHexDigit(int c) {
+    return std::isxdigit(c);
+}
+int isDecimalDigit(int c) {
+    return std::isdigit(c);
+}
+
+// A temporary of ours that no live writer owns: one named with a process id no longer running, or one of
+// the older form without an id that has not been touched for an hour.
+bool isStaleTemporary(int folder, const std::string& name) {
+    if (name.size() < 8 || name[0] != '.' || !name.ends_with(".tmp")) {
+        return false;
+    }
+    const std::string_view stem(name.data(), name.size() - 4);
+    const std::size_t counterDot = stem.rfind('.');
+    if (counterDot == std::string_view::npos || !allOf(stem.substr(counterDot + 1), isDecimalDigit)) {
+        return false;
+    }
+    const std::size_t tagDot = stem.rfind('.', counterDot - 1);
+    if (tagDot == std::string_view::npos || tagDot == 0) {
+        return false;
+    }
+    const std::string_view tag = stem.substr(tagDot + 1, counterDot - tagDot - 1);
+    const std::size_t dash = tag.find('-');
+    struct stat info {};
+    if (::fstatat(folder, name.c_str(), &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) {
+        return false;
+    }
+    if (dash == std::string_view::npos) {
+        return tag.size() == 16 && allOf(tag, isHexDigit) && std::time(nullptr) - info.st_mtime > 3600;
+    }
+    const std::string_view pid = tag.substr(0, dash);
+    if (tag.size() - dash - 1 != 16 || !allOf(tag.substr(dash + 1), isHexDigit) || !allOf(pid, isDecimalDigit) ||
+        pid.size() > 9) {
+        return false;
+    }
+    const long id = std::stol(std::string(pid));
+    return id > 0 && id != ::getpid() && ::kill(static_cast<pid_t>(id), 0) != 0 && errno == ESRCH;
+}
+
+// Once per folder and process: the leftovers of writers that were killed before they could clean up.
+void removeStaleTemporaries(int folder) {
+    struct stat info {};
+    if (::fstat(folder, &info) != 0) {
+        return;
+    }
+    static std::mutex mutex;
+    static std::set<std::pair<dev_t, ino_t>> swept;
+    {
+        std::lock_guard lock(mutex);
+        if (!swept.insert({info.st_dev, info.st_ino}).second) {
+            return;
+        }
+    }
+    const int listing = ::openat(folder, ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (listing < 0) {
+        return;
+    }
+    DIR* dir = ::fdopendir(listing);
+    if (dir == nullptr) {
+        ::close(listing);
+        return;
+    }
+    std::vector<std::string> stale;
+    while (const dirent* item = ::readdir(dir)) {
+        const std::string name = item->d_name;
+        if (name.ends_with(".tmp") && isStaleTemporary(folder, name)) {
+            stale.push_back(name);
+        }
+    }
+    ::closedir(dir);
+    for (const std::string& name : stale) {
+        ::unlinkat(folder, name.c_str(), 0);
+    }
+}
+
+constexpr std::size_t BufferBytes = std::size_t{1} << 16;
 
 }  // namespace
 
-AtomicFileWriter::AtomicFileWriter(fs::path target) : AtomicFileWriter(std::move(target), true) {}
+void removeTemporariesUnderWay() noexcept {
+    for (TemporarySlot& slot : g_temporaries) {
+        const int folder = slot.folder.load(std::memory_order_acquire);
+        if (folder >= 0) {
+            ::unlinkat(folder, slot.name, 0);
+        }
+    }
+}
 
-AtomicFileWriter::AtomicFileWriter(fs::path target, bool buffered) : m_target(std::move(target)) {
-    std::error_code ec;
-    const fs::file_status status = fs::symlink_status(m_target, ec);
-    if (fs::exists(status) && !fs::is_regular_file(status) && !fs::is_symlink(status)) {
-        m_refusal = fs::is_directory(status) ? "is a folder" : "not a regular file";
+AtomicFileWriter::AtomicFileWriter(fs::path target, std::optional<mode_t> newPermissions)
+    : m_shown(target.string()) {
+    m_name = target.filename().string();
+    const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    m_folder = FileHandle(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!m_folder.valid()) {
+        m_openError = errno;
         return;
     }
-    if (fs::is_regular_file(status)) {
-        m_keptPermissions = status.permissions();
+    start(true, newPermissions);
+}
+
+AtomicFileWriter::AtomicFileWriter(const FileHandle& folder, std::string name, std::string shownPath,
+                                   std::optional<mode_t> newPermissions)
+    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)), m_shown(std::move(shownPath)) {
+    if (!m_folder.valid()) {
+        m_openError = errno;
+        return;
     }
-    m_temp = temporaryBeside(m_target);
-    if (!buffered) {
-        m_file.pubsetbuf(nullptr, 0);  // must precede open
+    start(true, newPermissions);
+}
+
+AtomicFileWriter::AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name, std::string shownPath,
+                                   std::optional<mode_t> newPermissions)
+    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)), m_shown(std::move(shownPath)) {
+    if (!m_folder.valid()) {
+        m_openError = errno;
+        return;
     }
-    m_file.open(m_temp, std::ios::out | std::ios::binary | std::ios::trunc);
+    start(false, newPermissions);
+}
+
+void AtomicFileWriter::start(bool buffered, std::optional<mode_t> newPermissions) {
+    if (m_name.empty() || m_name == "." || m_name == "..") {
+        m_refusal = "is a folder";
+        return;
+    }
+    struct stat existing {};
+    if (::fstatat(m_folder.fd(), m_name.c_str(), &existing, AT_SYMLINK_NOFOLLOW) == 0) {
+        if (S_ISDIR(existing.st_mode)) {
+            m_refusal = "is a folder";
+            return;
+        }
+        if (!S_ISREG(existing.st_mode) && !S_ISLNK(existing.st_mode)) {
+            m_refusal = "not a regular file";
+            return;
+        }
+        if (S_ISREG(existing.st_mode)) {
+            m_keptPermissions = existing.st_mode & 07777;
+            if (::geteuid() == 0) {
+                m_keptOwner = std::make_pair(existing.st_uid, existing.st_gid);
+            }
+        }
+    }
+    removeStaleTemporaries(m_folder.fd());
+    m_buffered = buffered;
+    m_tempName = temporaryName(m_name);
+    // Registered before it exists, so that no moment passes where a signal would leave it behind.
+    m_slot = registerTemporary(m_folder.fd(), m_tempName);
+    const mode_t mode = m_keptPermissions ? 0600 : (newPermissions ? *newPermissions & 0777 : 0666);
+    m_file = FileHandle(::openat(m_folder.fd(), m_tempName.c_str(),
+                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    if (!m_file.valid()) {
+        m_openError = errno;
+        unregisterTemporary(m_slot);
+        m_slot = -1;
+    }
 }
 
 AtomicFileWriter::~AtomicFileWriter() {
@@ -116,57 +432,141 @@ AtomicFileWriter::~AtomicFileWriter() {
 }
 
 void AtomicFileWriter::discard() {
-    if (m_file.is_open()) {
-        m_file.close();
-        std::error_code ec;
-        fs::remove(m_temp, ec);
+    if (m_file.valid()) {
+        m_file = FileHandle();
+        ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
+    }
+    unregisterTemporary(m_slot);
+    m_slot = -1;
+}
+
+void AtomicFileWriter::rawWrite(const std::uint8_t* data, std::size_t size) {
+    while (size > 0 && m_writeError == 0) {
+        const ssize_t done = ::write(m_file.fd(), data, size);
+        if (done < 0) {
+            if (errno != EINTR) {
+                m_writeError = errno;
+            }
+            continue;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
     }
 }
 
-void AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
-    if (m_file.is_open() && !m_writeFailed && !bytes.empty()) {
-        const auto count = static_cast<std::streamsize>(bytes.size());
-        m_writeFailed = m_file.sputn(reinterpret_cast<const char*>(bytes.data()), count) != count;
+bool AtomicFileWriter::flushBuffer() {
+    if (!m_buffer.empty()) {
+        rawWrite(m_buffer.data(), m_buffer.size());
+        m_buffer.clear();
     }
+    return m_writeError == 0;
+}
+
+void AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
+    if (!m_file.valid() || m_writeError != 0 || bytes.empty()) {
+        return;
+    }
+    if (!m_buffered || bytes.size() >= BufferBytes) {
+        if (flushBuffer()) {
+            rawWrite(bytes.data(), bytes.size());
+        }
+        return;
+    }
+    if (m_buffer.size() + bytes.size() > BufferBytes) {
+        flushBuffer();
+    }
+    if (m_buffer.capacity() < BufferBytes) {
+        m_buffer.reserve(BufferBytes);
+    }
+    m_buffer.insert(m_buffer.end(), bytes.begin(), bytes.end());
 }
 
 void AtomicFileWriter::write(const std::string& text) {
     write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
 }
 
+void AtomicFileWriter::writeAt(std::span<const std::uint8_t> bytes, std::uint64_t offset) {
+    if (!m_file.valid() || !flushBuffer()) {
+        return;
+    }
+    const std::uint8_t* data = bytes.data();
+    std::size_t size = bytes.size();
+    while (size > 0 && m_writeError == 0) {
+        const ssize_t done = ::pwrite(m_file.fd(), data, size, static_cast<off_t>(offset));
+        if (done < 0) {
+            if (errno != EINTR) {
+                m_writeError = errno;
+            }
+            continue;
+        }
+        data += done;
+        size -= static_cast<std::size_t>(done);
+        offset += static_cast<std::uint64_t>(done);
+    }
+}
+
 Status AtomicFileWriter::commit() {
     if (!m_refusal.empty()) {
-        return makeError(ErrorCode::Io, "cannot replace " + m_target.string() + ": " + m_refusal);
+        return makeError(ErrorCode::Io, "cannot replace " + m_shown + ": " + m_refusal);
     }
-    if (!m_file.is_open()) {
-        return makeError(ErrorCode::Io, "cannot create a file in " + m_target.parent_path().string());
+    if (!m_file.valid()) {
+        const fs::path folder = fs::path(m_shown).parent_path();
+        return makeError(ErrorCode::Io, "cannot create a file in " + (folder.empty() ? std::string(".") : folder.string()) +
+                                            ": " + systemErrorText(m_openError));
     }
-    // close() flushes what is buffered and fails when that or closing fails.
-    if (m_writeFailed || m_file.close() == nullptr) {
-        discard();  // closes what a failed write left open
-        std::error_code ec;
-        fs::remove(m_temp, ec);
-        return makeError(ErrorCode::Io, "write failed (disk full?)");
+    flushBuffer();
+    if (m_writeError != 0) {
+        const int error = m_writeError;
+        discard();
+        return makeError(ErrorCode::Io, "cannot write " + m_shown + ": " + systemErrorText(error));
     }
-    std::error_code ec;
-    // The replacement keeps the old file's permissions: a private file must not become readable by all.
+    // The replacement keeps the old file's owner and permissions: a private file must not become readable
+    // by all, nor a user's file become root's. The owner goes first, as changing it clears set-id bits.
+    if (m_keptOwner) {
+        if (::fchown(m_file.fd(), m_keptOwner->first, m_keptOwner->second) != 0) {
+            const int error = errno;
+            discard();
+            return makeError(ErrorCode::Io, "cannot keep the owner of " + m_shown + ": " + systemErrorText(error));
+        }
+    }
     if (m_keptPermissions) {
-        fs::permissions(m_temp, *m_keptPermissions, fs::perm_options::replace, ec);
+        ::fchmod(m_file.fd(), *m_keptPermissions);
     }
-    fs::rename(m_temp, m_target, ec);
-    if (ec) {
-        std::error_code ignored;
-        fs::remove(m_temp, ignored);
-        return makeError(ErrorCode::Io, "cannot replace " + m_target.string() + ": " + ec.message());
+    const int descriptor = m_file.release();
+    if (::close(descriptor) != 0) {
+        const int error = errno;
+        ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
+        unregisterTemporary(m_slot);
+        m_slot = -1;
+        return makeError(ErrorCode::Io, "cannot write " + m_shown + ": " + systemErrorText(error));
     }
+    if (::renameat(m_folder.fd(), m_tempName.c_str(), m_folder.fd(), m_name.c_str()) != 0) {
+        const int error = errno;
+        ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
+        unregisterTemporary(m_slot);
+        m_slot = -1;
+        return makeError(ErrorCode::Io, "cannot replace " + m_shown + ": " + systemErrorText(error));
+    }
+    unregisterTemporary(m_slot);
+    m_slot = -1;
     m_committed = true;
     return {};
 }
 
-Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
-    AtomicFileWriter writer(target, false);
+Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
+                           std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions) {
+    AtomicFileWriter writer(AtomicFileWriter::Unbuffered{}, folder, name, shownPath, newPermissions);
     writer.write(bytes);
     return writer.commit();
+}
+
+Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
+    const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
+    FileHandle folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (!folder.valid()) {
+        return makeError(ErrorCode::Io, "cannot create a file in " + parent.string() + ": " + systemErrorText(errno));
+    }
+    return writeFileAtomically(folder, target.filename().string(), target.string(), bytes);
 }
 
 }  // namespace tarvik

@@ -1,4 +1,7 @@
+#include <sys/stat.h>
+
 #include <bit>
+#include <cerrno>
 #include <cstring>
 #include <system_error>
 
@@ -80,26 +83,27 @@ Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t 
 }
 
 Result<BitmapFileRows> BitmapFileRows::open(const std::filesystem::path& path, ImageModel& model) {
-    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
-        return usable.error();
+    Result<tarvik::FileHandle> file = tarvik::openFileForReading(path);
+    if (!file) {
+        return file.error();
     }
-    std::error_code ec;
     BitmapFileRows rows;
-    rows.m_in.open(path, std::ios::binary);
-    if (!rows.m_in) {
-        return makeError(ErrorCode::Io, "cannot open for reading");
+    rows.m_in = std::move(file.value());
+    struct stat info {};
+    if (::fstat(rows.m_in.fd(), &info) != 0) {
+        return makeError(ErrorCode::Io, "cannot read: " + tarvik::systemErrorText(errno));
     }
-    rows.m_fileLength = std::filesystem::file_size(path, ec);
-    if (ec) {
-        return makeError(ErrorCode::Io, "cannot read: " + ec.message());
-    }
+    rows.m_fileLength = static_cast<std::uint64_t>(info.st_size);
     if (rows.m_fileLength < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
     std::uint8_t header[bmp::HeaderBytes];
-    rows.m_in.read(reinterpret_cast<char*>(header), bmp::HeaderBytes);
-    if (rows.m_in.gcount() != static_cast<std::streamsize>(bmp::HeaderBytes)) {
-        return makeError(ErrorCode::Io, "read error");
+    Result<std::size_t> got = tarvik::readAt(rows.m_in.fd(), header, bmp::HeaderBytes, 0);
+    if (!got) {
+        return got.error();
+    }
+    if (*got != bmp::HeaderBytes) {
+        return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
     Result<BitmapLayout> layout = readBitmapHeader(header, rows.m_fileLength, model);
     if (!layout) {
@@ -115,10 +119,12 @@ Status BitmapFileRows::readRows(std::uint64_t first, std::uint64_t count) {
     const std::uint64_t offset = m_layout.fileRowOffset(first);
     // The file's last row may lack its padding.
     const std::uint64_t bytes = std::min<std::uint64_t>(count * m_layout.rowStride, m_fileLength - offset);
-    m_in.seekg(static_cast<std::streamoff>(offset));
-    m_in.read(reinterpret_cast<char*>(m_chunk.data()), static_cast<std::streamsize>(bytes));
-    if (m_in.gcount() != static_cast<std::streamsize>(bytes)) {
-        return makeError(m_in.bad() ? ErrorCode::Io : ErrorCode::Truncated, "truncated pixel data");
+    Result<std::size_t> got = tarvik::readAt(m_in.fd(), m_chunk.data(), static_cast<std::size_t>(bytes), offset);
+    if (!got) {
+        return got.error();
+    }
+    if (*got != bytes) {
+        return makeError(ErrorCode::Truncated, "truncated pixel data");
     }
     return {};
 }

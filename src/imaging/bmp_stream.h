@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "bmp_format.h"
+#include "file_io.h"
 #include "image_model.h"
 
 namespace imaging::detail {
@@ -68,7 +69,7 @@ private:
     BitmapFileRows() = default;
     Status readRows(std::uint64_t first, std::uint64_t count);
 
-    std::ifstream m_in;
+    tarvik::FileHandle m_in;
     std::uint64_t m_fileLength = 0;
     BitmapLayout m_layout;
     std::vector<std::uint8_t> m_chunk;

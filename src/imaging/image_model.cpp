@@ -63,19 +63,16 @@ void ResetImageModel(ImageModel& model) {
 }
 
 Result<std::string> ReadSignature(const std::filesystem::path& path) {
-    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
-        return usable.error();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return tarvik::makeError(ErrorCode::Io, "cannot open for reading");
+    Result<tarvik::FileHandle> file = tarvik::openFileForReading(path);
+    if (!file) {
+        return file.error();
     }
     char bytes[2] = {0, 0};
-    in.read(bytes, 2);
-    if (in.bad()) {
-        return tarvik::makeError(ErrorCode::Io, "read error");
+    Result<std::size_t> got = tarvik::readSome(file->fd(), bytes, 2);
+    if (!got) {
+        return got.error();
     }
-    switch (in.gcount()) {
+    switch (*got) {
         case 0:
             return std::string();
         case 1:

@@ -132,6 +132,46 @@ TEST(HostileTrees, OddNamesAndSymlinkLoops) {
     EXPECT_EQ(readFile(out), expectedCompressed(readFile(odd)));
 }
 
+// Links planted in the backup folder, to folders of the source tree and elsewhere, and one as a deeper
+// mirror folder: nothing is written through any of them. Each entry behind a link fails with the reason and
+// the run goes on.
+TEST(HostileTrees, LinksInTheBackupFolderAreNeverFollowed) {
+    for (const bool copy : {false, true}) {
+        SCOPED_TRACE(copy ? "--copy" : "convert");
+        ScratchDir root;
+        const fs::path src = root / "src", bak = root / "bak", elsewhere = root / "elsewhere";
+        const Bytes a = spriteBitmap(20, 10, 60), b = spriteBitmap(9, 9, 61), c = spriteBitmap(5, 6, 62);
+        const Bytes top = spriteBitmap(6, 6, 63);
+        writeFile(src / "sub" / "a.bmp", copy ? expectedCompressed(a) : a);
+        writeFile(src / "other" / "b.bmp", copy ? expectedCompressed(b) : b);
+        writeFile(src / "deep" / "inner" / "c.bmp", copy ? expectedCompressed(c) : c);
+        writeFile(src / "top.bmp", top);
+        fs::create_directories(bak / "deep");
+        fs::create_directories(elsewhere);
+        fs::create_directory_symlink("../src/sub", bak / "sub");
+        fs::create_directory_symlink(elsewhere, bak / "other");
+        fs::create_directory_symlink("../../elsewhere", bak / "deep" / "inner");
+        const auto before = snapshot(root.path(), "bak");
+
+        std::vector<std::string> arguments = {"batch", "compress", src.string(), bak.string(), "--subfolders"};
+        if (copy) {
+            arguments.push_back("--copy");
+        }
+        const RunResult result = runTool(arguments);
+        EXPECT_EQ(result.exitCode, 1) << describe(result);
+        for (const char* entry : {"sub/a.bmp", "other/b.bmp", "deep/inner/c.bmp"}) {
+            const std::string line = (src / entry).string() + ": cannot create folder";
+            EXPECT_NE(result.err.find(line), std::string::npos) << entry << "\n" << result.err;
+        }
+        EXPECT_NE(result.err.find("symbolic link"), std::string::npos) << result.err;
+        EXPECT_EQ(readFile(bak / "top.bmp"), expectedCompressed(top));
+        EXPECT_EQ(snapshot(root.path(), "bak"), before) << "written through a link";
+        EXPECT_TRUE(fs::is_empty(elsewhere));
+        EXPECT_TRUE(fs::is_symlink(bak / "sub"));
+        EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{});
+    }
+}
+
 // A backup folder inside the source must not be walked, not even by a second run that finds the first
 // run's outputs there; a backup folder equal to the source converts each file in place, safely.
 TEST(HostileTrees, BackupFolderInsideOrEqualToTheSourceFolder) {
