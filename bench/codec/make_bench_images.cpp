@@ -7,6 +7,7 @@
 // Deterministic: the same bytes on every run.
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -45,7 +46,7 @@ Rgba paletteColour(int index, std::uint8_t alpha) {
                 static_cast<std::uint8_t>(index / 25 * 200 + 16), alpha};
 }
 
-bool writeBitmap(const std::filesystem::path& path, int bits, const std::vector<Rgba>& pixels) {
+bool writeBitmap(const std::filesystem::path& path, int bits, const std::vector<Rgba>& pixels, int Side = Side) {
     const int bytesPerPixel = bits / 8;
     const std::size_t stride = static_cast<std::size_t>(Side) * bytesPerPixel + (bits == 24 ? Side % 4 : 0);
     std::vector<std::uint8_t> file(54 + stride * Side, 0);
@@ -151,6 +152,27 @@ std::vector<Rgba> longRuns() {
     return pixels;
 }
 
+// 256 x 256 colours, all different, picked so that a multiplicative hash (x * 0x9E3779B1, top bits kept)
+// sends them all to a few neighbouring slots whatever the table size: what a hostile file would hold to make
+// colour counting take quadratic time.
+std::vector<Rgba> collidingColours() {
+    constexpr std::uint32_t Count = 256 * 256;
+    std::vector<std::pair<std::uint32_t, std::uint32_t>> hashed;
+    hashed.reserve(1u << 24);
+    for (std::uint32_t key = 0; key < (1u << 24); ++key) {
+        hashed.emplace_back(key * 0x9E3779B1u, key);
+    }
+    std::nth_element(hashed.begin(), hashed.begin() + Count, hashed.end());
+    std::vector<Rgba> pixels;
+    pixels.reserve(Count);
+    for (std::uint32_t i = 0; i < Count; ++i) {
+        const std::uint32_t key = hashed[i].second;  // 0xBBGGRR
+        pixels.push_back(Rgba{static_cast<std::uint8_t>(key), static_cast<std::uint8_t>(key >> 8),
+                              static_cast<std::uint8_t>(key >> 16), 255});
+    }
+    return pixels;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -162,7 +184,8 @@ int main(int argc, char** argv) {
     std::filesystem::create_directories(folder);
     const bool ok = writeBitmap(folder / "sprites32.bmp", 32, spriteSheet()) &&
                     writeBitmap(folder / "photo24.bmp", 24, photo()) &&
-                    writeBitmap(folder / "longruns32.bmp", 32, longRuns());
+                    writeBitmap(folder / "longruns32.bmp", 32, longRuns()) &&
+                    writeBitmap(folder / "colliding24.bmp", 24, collidingColours(), 256);
     if (!ok) {
         std::fprintf(stderr, "codec_bench_data: cannot write into %s\n", folder.string().c_str());
         return 1;

@@ -136,15 +136,10 @@ namespace {
 using detail::BitmapLayout;
 using tarvik::makeError;
 
-// Up to this many pixels the statistics use hash sets, whose cost follows the keys met; larger images use
-// the 24-bit bitsets, whose cost is bounded whatever the keys.
-constexpr std::uint64_t HashedImagePixels = 65536;
-
-// The statistics sets of one thread, reused from image to image: a hash set is emptied when a pass starts
-// (at the cost of its new size), a bitset when a pass ends (at the cost of the blocks it used).
+// The statistics sets of one thread, reused from image to image and emptied when a pass ends (at the cost
+// of the blocks it used). Bitsets, not hash sets: their cost per pixel is fixed whatever colours a file
+// holds, where a hash set can be flooded with colours chosen to collide.
 struct StatisticsSets {
-    detail::KeyHashSet hashedColours;
-    detail::KeyHashSet hashedCombinations;
     detail::SparseBitset24 colours;
     detail::SparseBitset24 combinations;
 };
@@ -352,12 +347,6 @@ Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixel
 template <class ForEachRow>
 Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
     StatisticsSets& sets = threadStatisticsSets();
-    if (layout.pixelCount <= HashedImagePixels) {
-        sets.hashedColours.reset(layout.pixelCount);
-        sets.hashedCombinations.reset(layout.pixelCount);
-        return runPassWith(layout, model, keepPixels, sets.hashedColours, sets.hashedCombinations,
-                           forEachRow);
-    }
     // Emptied on every way out, a failed read or an exception included, so the next image starts clean.
     struct Emptier {
         StatisticsSets& sets;

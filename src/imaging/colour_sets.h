@@ -1,12 +1,12 @@
 #pragma once
 
 // Sets of 24-bit keys for the bitmap reader's statistics: distinct colours (0xBBGGRR) and distinct
-// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha). Both cost in proportion to the image, with no
-// allocation per pixel, and both keep their memory from one image to the next: a batch run decodes
-// thousands of icons in a row, and fresh pages for every one of them would cost more than the decoding.
+// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha). The cost is linear in the image whatever keys it
+// holds, with no allocation per pixel, and the memory is kept from one image to the next: a batch run
+// decodes thousands of icons in a row, and fresh pages for every one of them would cost more than the
+// decoding.
 
 #include <array>
-#include <bit>
 #include <cstdint>
 #include <vector>
 
@@ -58,67 +58,6 @@ private:
     std::array<std::uint16_t, BlockCount> m_blockOf{};  // block number + 1; 0 = not allocated
     std::vector<std::uint16_t> m_tops;                  // key >> BlockShift of each allocated block
     std::vector<std::uint64_t> m_words;
-};
-
-// Open-addressing set for images of moderate size: it starts small and doubles while keys arrive, so its
-// cost follows the number of distinct keys, which never exceeds the number of pixels.
-class KeyHashSet {
-public:
-    // Empties the set; it will never be asked to hold more than maxKeys keys.
-    void reset(std::uint64_t maxKeys) {
-        const std::uint64_t wanted = maxKeys * 2 < InitialSlots ? maxKeys * 2 : InitialSlots;
-        resize(static_cast<unsigned>(std::bit_width((wanted < 16 ? 16 : wanted) - 1)));
-        m_count = 0;
-    }
-
-    // True when the key was not in the set yet.
-    bool insert(std::uint32_t key) {
-        const std::uint32_t stored = key + 1;  // 0 marks an empty slot
-        std::size_t slot = slotOf(key);
-        while (m_slots[slot] != 0) {
-            if (m_slots[slot] == stored) {
-                return false;
-            }
-            slot = (slot + 1) & m_mask;
-        }
-        m_slots[slot] = stored;
-        // Never more than half full, so probes stay short and an empty slot always ends them.
-        if (++m_count * 2 > m_slots.size()) {
-            grow();
-        }
-        return true;
-    }
-
-private:
-    static constexpr std::uint64_t InitialSlots = 1024;
-
-    std::size_t slotOf(std::uint32_t key) const { return (key * 0x9E3779B1u) >> m_shift; }
-
-    void resize(unsigned bits) {
-        m_shift = 32 - bits;
-        m_mask = (std::size_t{1} << bits) - 1;
-        m_slots.assign(std::size_t{1} << bits, 0);
-    }
-
-    void grow() {
-        m_old.swap(m_slots);
-        resize(static_cast<unsigned>(std::bit_width(m_old.size())));  // twice the slots
-        for (const std::uint32_t stored : m_old) {
-            if (stored != 0) {
-                std::size_t slot = slotOf(stored - 1);
-                while (m_slots[slot] != 0) {
-                    slot = (slot + 1) & m_mask;
-                }
-                m_slots[slot] = stored;
-            }
-        }
-    }
-
-    std::vector<std::uint32_t> m_slots;
-    std::vector<std::uint32_t> m_old;  // the previous table while growing; its memory is reused
-    std::size_t m_count = 0;
-    std::size_t m_mask = 0;
-    unsigned m_shift = 0;
 };
 
 }  // namespace imaging::detail
