@@ -195,10 +195,6 @@ QPixmap readPixmap(const PropertyBag& bag, const char* name) {
 
 }  // namespace
 
-InvalidPropertyValue::InvalidPropertyValue(const QString& property)
-    : std::invalid_argument("invalid property value (380): " + property.toStdString()),
-      m_property(property) {}
-
 cpvProgressBar::cpvProgressBar(QWidget* parent) : QWidget(parent) {
     // The holder hears about moves without a button too, as it does for its own surface.
     setMouseTracking(true);
@@ -207,9 +203,9 @@ cpvProgressBar::cpvProgressBar(QWidget* parent) : QWidget(parent) {
 
 // --- range and value -----------------------------------------------------------------------
 
-void cpvProgressBar::setValue(std::int32_t value) {
+bool cpvProgressBar::setValue(std::int32_t value) {
     if (value < m_min || value > m_max) {
-        throw InvalidPropertyValue(QStringLiteral("Value"));
+        return false;
     }
     m_value = value;
     update();
@@ -224,21 +220,23 @@ void cpvProgressBar::setValue(std::int32_t value) {
             emit MinValeur();
         }
     }
+    return true;
 }
 
-void cpvProgressBar::setMax(std::int32_t max) {
+bool cpvProgressBar::setMax(std::int32_t max) {
     if (max <= m_min) {
-        throw InvalidPropertyValue(QStringLiteral("Max"));
+        return false;
     }
     m_max = max;
     m_span = static_cast<std::int64_t>(m_max) - m_min;
     update();
     emit propertyChanged(QStringLiteral("Max"));
+    return true;
 }
 
-void cpvProgressBar::setMin(std::int32_t min) {
+bool cpvProgressBar::setMin(std::int32_t min) {
     if (min >= m_max) {
-        throw InvalidPropertyValue(QStringLiteral("Min"));
+        return false;
     }
     m_min = min;
     // The span changes before Value moves, so the redraw and the handlers of the events below
@@ -246,6 +244,7 @@ void cpvProgressBar::setMin(std::int32_t min) {
     m_span = static_cast<std::int64_t>(m_max) - m_min;
     setValue(min);
     emit propertyChanged(QStringLiteral("Min"));
+    return true;
 }
 
 // --- drawing properties --------------------------------------------------------------------
@@ -286,22 +285,24 @@ void cpvProgressBar::setBackColorII(std::uint32_t color) {
     emit propertyChanged(QStringLiteral("BackColorII"));
 }
 
-void cpvProgressBar::setBackColor(std::uint32_t color) {
+bool cpvProgressBar::setBackColor(std::uint32_t color) {
     if (!isValidColorValue(color)) {
-        throw InvalidPropertyValue(QStringLiteral("BackColor"));
+        return false;
     }
     m_backColor = color;
     update();
     emit propertyChanged(QStringLiteral("BackColor"));
+    return true;
 }
 
-void cpvProgressBar::setFontColor(std::uint32_t color) {
+bool cpvProgressBar::setFontColor(std::uint32_t color) {
     if (!isValidColorValue(color)) {
-        throw InvalidPropertyValue(QStringLiteral("FontColor"));
+        return false;
     }
     m_fontColor = color;
     update();
     emit propertyChanged(QStringLiteral("FontColor"));
+    return true;
 }
 
 void cpvProgressBar::setMouseActive(bool active) {
@@ -320,33 +321,36 @@ void cpvProgressBar::setAppearance(int appearance) {
     emit propertyChanged(QStringLiteral("Appearance"));
 }
 
-void cpvProgressBar::setBorderStyle(int style) {
+bool cpvProgressBar::setBorderStyle(int style) {
     if (!isValidBorderStyle(style)) {
-        throw InvalidPropertyValue(QStringLiteral("BorderStyle"));
+        return false;
     }
     m_borderStyle = style;
     applyBorder();
     update();
     emit propertyChanged(QStringLiteral("BorderStyle"));
+    return true;
 }
 
-void cpvProgressBar::setDrawMode(int mode) {
+bool cpvProgressBar::setDrawMode(int mode) {
     if (!isValidDrawMode(mode)) {
-        throw InvalidPropertyValue(QStringLiteral("DrawMode"));
+        return false;
     }
     m_drawMode = mode;
     update();
     emit propertyChanged(QStringLiteral("DrawMode"));
+    return true;
 }
 
-void cpvProgressBar::setDrawStyle(int style) {
+bool cpvProgressBar::setDrawStyle(int style) {
     if (!isValidDrawStyle(style)) {
-        throw InvalidPropertyValue(QStringLiteral("DrawStyle"));
+        return false;
     }
     // The bar is a solid box, which no line style changes; the value is kept for the saved form.
     m_drawStyle = style;
     update();
     emit propertyChanged(QStringLiteral("DrawStyle"));
+    return true;
 }
 
 void cpvProgressBar::setMouseIcon(const QPixmap& icon) {
@@ -355,13 +359,14 @@ void cpvProgressBar::setMouseIcon(const QPixmap& icon) {
     emit propertyChanged(QStringLiteral("MouseIcon"));
 }
 
-void cpvProgressBar::setMousePointer(int pointer) {
+bool cpvProgressBar::setMousePointer(int pointer) {
     if (!isValidMousePointer(pointer)) {
-        throw InvalidPropertyValue(QStringLiteral("MousePointer"));
+        return false;
     }
     m_mousePointer = pointer;
     applyCursor();
     emit propertyChanged(QStringLiteral("MousePointer"));
+    return true;
 }
 
 // --- surface -------------------------------------------------------------------------------

@@ -12,26 +12,11 @@
 
 #include <cstdint>
 #include <optional>
-#include <stdexcept>
 
 #include "color_value.h"
 #include "property_bag.h"
 
 namespace controls {
-
-// Thrown by a property assignment the control cannot hold (invalid property value, code 380). The
-// control is left exactly as it was and raises no event.
-class InvalidPropertyValue : public std::invalid_argument {
-public:
-    static constexpr int Code = 380;
-
-    explicit InvalidPropertyValue(const QString& property);
-    int code() const noexcept { return Code; }
-    const QString& property() const noexcept { return m_property; }
-
-private:
-    QString m_property;
-};
 
 class cpvProgressBar : public QWidget {
     Q_OBJECT
@@ -68,12 +53,16 @@ public:
 
     explicit cpvProgressBar(QWidget* parent = nullptr);
 
+    // The setters that return a truth value refuse a value the control cannot hold (out of range, no such
+    // colour or style) by returning false: the control then stays exactly as it was and raises no event.
+    // A holder that assigns known values may ignore the result.
+
     std::int32_t value() const { return m_value; }
-    void setValue(std::int32_t value);
+    bool setValue(std::int32_t value);
     std::int32_t min() const { return m_min; }
-    void setMin(std::int32_t min);
+    bool setMin(std::int32_t min);
     std::int32_t max() const { return m_max; }
-    void setMax(std::int32_t max);
+    bool setMax(std::int32_t max);
 
     QString caption() const { return m_caption; }
     void setCaption(const QString& caption);
@@ -91,9 +80,9 @@ public:
     std::uint32_t backColorII() const { return m_backColorII; }
     void setBackColorII(std::uint32_t color);
     std::uint32_t backColor() const { return m_backColor; }
-    void setBackColor(std::uint32_t color);
+    bool setBackColor(std::uint32_t color);
     std::uint32_t fontColor() const { return m_fontColor; }
-    void setFontColor(std::uint32_t color);
+    bool setFontColor(std::uint32_t color);
 
     bool mouseActive() const { return m_mouseActive; }
     void setMouseActive(bool active);
@@ -101,15 +90,15 @@ public:
     int appearance() const { return m_appearance; }
     void setAppearance(int appearance);
     int borderStyle() const { return m_borderStyle; }
-    void setBorderStyle(int style);
+    bool setBorderStyle(int style);
     int drawMode() const { return m_drawMode; }
-    void setDrawMode(int mode);
+    bool setDrawMode(int mode);
     int drawStyle() const { return m_drawStyle; }
-    void setDrawStyle(int style);
+    bool setDrawStyle(int style);
     QPixmap mouseIcon() const { return m_mouseIcon; }
     void setMouseIcon(const QPixmap& icon);
     int mousePointer() const { return m_mousePointer; }
-    void setMousePointer(int pointer);
+    bool setMousePointer(int pointer);
 
     // Redraws at once rather than at the next paint cycle.
     void Refresh();

@@ -165,14 +165,15 @@ std::string ReadIniValue(const fs::path& file, std::string_view section, std::st
     return value;
 }
 
-bool WriteIniValue(const fs::path& file, std::string_view section, std::string_view key,
-                   std::string_view value) {
+tarvik::Status WriteIniValue(const fs::path& file, std::string_view section, std::string_view key,
+                             std::string_view value) {
     const auto trimmedSection = trimBlanks(section);
     const auto trimmedKey = trimBlanks(key);
     if (trimmedSection.empty() || trimmedKey.empty() || breaksLines(section) || breaksLines(key) ||
         breaksLines(value) || section.find(']') != std::string_view::npos ||
         key.find('=') != std::string_view::npos || trimmedKey.front() == '[' || trimmedKey.front() == ';') {
-        return false;
+        return tarvik::makeError(tarvik::ErrorCode::Unsupported,
+                                 "a settings entry cannot hold line breaks, '=' in its key or ']' in its section");
     }
 
     IniText ini;
@@ -181,11 +182,11 @@ bool WriteIniValue(const fs::path& file, std::string_view section, std::string_v
         // An old file we cannot read must not be replaced by one holding a single key.
         auto bytes = tarvik::readWholeFile(file, MaxIniFileBytes);
         if (!bytes) {
-            return false;
+            return bytes.error();
         }
         ini = splitLines(std::string(bytes->begin(), bytes->end()));
     } else if (ec) {
-        return false;
+        return tarvik::makeError(tarvik::ErrorCode::Io, file.string() + ": " + ec.message());
     }
 
     const std::string stored = storedForm(value);
@@ -214,10 +215,11 @@ bool WriteIniValue(const fs::path& file, std::string_view section, std::string_v
         writer.write(line);
         writer.write(std::string("\r\n"));
     }
-    return writer.commit().ok();
+    return writer.commit();
 }
 
-bool WriteIniValue(const fs::path& file, std::string_view section, std::string_view key, long long value) {
+tarvik::Status WriteIniValue(const fs::path& file, std::string_view section, std::string_view key,
+                             long long value) {
     return WriteIniValue(file, section, key, std::to_string(value));
 }
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "result.h"
+
 namespace settings {
 
 // Longest value a read hands back. A longer value is cut rather than refused, so a hand-edited file
@@ -28,13 +30,13 @@ std::string ReadIniValue(const std::filesystem::path& file, std::string_view sec
 // Stores `value` under `key` in `section`, creating the file, the section or the key as needed and
 // replacing the first existing entry in place; every other line is kept in its order. Lines are
 // written with CR LF whatever the file used before. The file is replaced only by a complete new copy,
-// so a failure (no permission, full disk, unreadable old file) leaves it as it was and returns false.
+// so a failure (no permission, full disk, unreadable old file) leaves it as it was and says why.
 // Names or values that would break the line structure (CR, LF, NUL; "=" in a key; "]" in a section)
-// are refused the same way.
-bool WriteIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
+// are refused the same way, as Unsupported.
+tarvik::Status WriteIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
                    std::string_view value);
 // Numbers are stored as their decimal digits.
-bool WriteIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
+tarvik::Status WriteIniValue(const std::filesystem::path& file, std::string_view section, std::string_view key,
                    long long value);
 
 }  // namespace settings

@@ -31,26 +31,27 @@ std::string replaceEscape(std::string_view text, char letter, std::string_view r
 
 }  // namespace
 
-bool Language::LoadLanguageFile() {
+tarvik::Status Language::LoadLanguageFile() {
     if (m_languageFilePath.empty() || !m_languageFilePath.has_filename()) {
-        return false;
+        return tarvik::makeError(tarvik::ErrorCode::Io, "no language file chosen");
     }
     const auto existing = resolveIgnoringCase(m_languageFilePath);
     if (!existing) {
         // The file is created empty, so a folder without language files still ends up with one to fill in.
-        if (!tarvik::writeFileAtomically(m_languageFilePath, std::span<const std::uint8_t>{}).ok()) {
-            return false;
+        if (auto created = tarvik::writeFileAtomically(m_languageFilePath, std::span<const std::uint8_t>{});
+            !created) {
+            return created;
         }
         m_languageText.clear();
-        return true;
+        return {};
     }
     auto bytes = tarvik::readWholeFile(*existing, MaxFileBytes);
     if (!bytes) {
-        return false;
+        return bytes.error();
     }
     m_languageText =
         windows1252ToUtf8(std::string_view(reinterpret_cast<const char*>(bytes->data()), bytes->size()));
-    return true;
+    return {};
 }
 
 std::string Language::GetLangString(std::string_view key) {

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "result.h"
+
 namespace settings {
 
 class Language {
@@ -26,9 +28,9 @@ public:
 
     // Reads LanguageFilePath whole into LanguageText. The name is matched without regard to case
     // ("french.lng" finds "French.lng"). A missing file is created empty when its folder allows it,
-    // and the load then succeeds with an empty text. False when the file cannot be created or read;
-    // LanguageText then keeps what it held.
-    bool LoadLanguageFile();
+    // and the load then succeeds with an empty text. When the file cannot be created or read the
+    // reason comes back and LanguageText keeps what it held.
+    tarvik::Status LoadLanguageFile();
 
     // The main text of `key` ("" when missing or empty). "\n" and "\t" in either case become CR LF and
     // a tab; the value is split at its first "|", and the part after it goes to `secondText` when

@@ -22,6 +22,11 @@ constexpr int FlagGapTwips = 120;
 constexpr int FlagTopTwips = 6320;
 constexpr int ActiveRaiseTwips = 40;
 
+std::string notLoadedText(const Language& language, const tarvik::Error& error) {
+    return "cannot load language file " + language.languageFilePath().string() + ": " +
+           (error.detail.empty() ? tarvik::errorCodeName(error.code) : error.detail);
+}
+
 std::optional<fs::path> regularFileIgnoringCase(const fs::path& folder, std::string_view name) {
     auto found = findIgnoringCase(folder, name);
     std::error_code ec;
@@ -96,12 +101,16 @@ FlagPlacement flagPlacement(int number, bool active) {
             FlagTopTwips - (active ? ActiveRaiseTwips : 0), FlagWidthTwips, FlagHeightTwips, active};
 }
 
-int LanguageBar::start(Language& language) {
+LanguageStart LanguageBar::start(Language& language) {
     m_languages = BuildLanguageList(m_programDir);
     m_active = languageNumberFromSetting(readSetting(m_programDir, LanguageKey, "1"), count());
     language.setLanguageFilePath(m_languages[static_cast<std::size_t>(m_active - 1)].file);
-    language.LoadLanguageFile();
-    return m_active;
+    LanguageStart started;
+    started.active = m_active;
+    if (auto loaded = language.LoadLanguageFile(); !loaded) {
+        started.warnings.push_back(notLoadedText(language, loaded.error()));
+    }
+    return started;
 }
 
 std::optional<LanguageSwitch> LanguageBar::switchTo(int number, Language& language) {
@@ -113,12 +122,16 @@ std::optional<LanguageSwitch> LanguageBar::switchTo(int number, Language& langua
     change.raised = number;
     language.setLanguageFilePath(m_languages[static_cast<std::size_t>(number - 1)].file);
     // A load that fails keeps the previous text active; the switch goes on as the user asked.
-    language.LoadLanguageFile();
+    if (auto loaded = language.LoadLanguageFile(); !loaded) {
+        change.warnings.push_back(notLoadedText(language, loaded.error()));
+    }
     for (int tab = 0; tab < 3; ++tab) {
         change.tabTitles[static_cast<std::size_t>(tab)] = language.menuTitle(tab);
     }
     m_active = number;
-    writeSetting(m_programDir, LanguageKey, number);
+    if (auto stored = writeSetting(m_programDir, LanguageKey, number); !stored) {
+        change.warnings.push_back(settingNotStoredText(m_programDir, LanguageKey, stored.error()));
+    }
     return change;
 }
 

@@ -52,10 +52,18 @@ FlagPlacement flagPlacement(int number, bool active);
 // What the window must do after a flag click, in this order: unframe and lower `lowered` (0: none),
 // repaint the three tab buttons with `tabTitles`, translate itself (TranslateForm), set its title back to
 // the fixed program title, frame and raise `raised`.
+// `warnings` says what failed on the way (a language file that could not be loaded, a choice that could not
+// be stored); the switch happens regardless, as the user asked.
 struct LanguageSwitch {
     int lowered = 0;
     int raised = 0;
     std::array<std::string, 3> tabTitles;
+    std::vector<std::string> warnings;
+};
+
+struct LanguageStart {
+    int active = 1;
+    std::vector<std::string> warnings;  // a language file that could not be loaded
 };
 
 class LanguageBar {
@@ -63,8 +71,8 @@ public:
     explicit LanguageBar(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
 
     // Builds the list, reads the stored language (falling back to 1), points `language` at it and loads
-    // it. Returns the active number; the window then places the flags and translates itself.
-    int start(Language& language);
+    // it. Gives the active number; the window then places the flags and translates itself.
+    LanguageStart start(Language& language);
 
     // A click on flag `number`: loads that language and stores the number in the settings file.
     // Nothing when `number` is not a flag of the list.

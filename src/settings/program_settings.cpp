@@ -34,12 +34,17 @@ std::string readSetting(const fs::path& programDir, std::string_view key, std::s
     return ReadIniValue(settingsFilePath(programDir), GeneralSection, key, defaultValue);
 }
 
-bool writeSetting(const fs::path& programDir, std::string_view key, std::string_view value) {
+tarvik::Status writeSetting(const fs::path& programDir, std::string_view key, std::string_view value) {
     return WriteIniValue(settingsFilePath(programDir), GeneralSection, key, value);
 }
 
-bool writeSetting(const fs::path& programDir, std::string_view key, long long value) {
+tarvik::Status writeSetting(const fs::path& programDir, std::string_view key, long long value) {
     return WriteIniValue(settingsFilePath(programDir), GeneralSection, key, value);
+}
+
+std::string settingNotStoredText(const fs::path& programDir, std::string_view key, const tarvik::Error& error) {
+    std::string text = "cannot store " + std::string(key) + " in " + settingsFilePath(programDir).string() + ": ";
+    return text + (error.detail.empty() ? tarvik::errorCodeName(error.code) : error.detail);
 }
 
 }  // namespace settings

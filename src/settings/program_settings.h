@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "result.h"
+
 namespace settings {
 
 inline constexpr std::string_view SettingsFileName = "TarvikBMP.ini";
@@ -38,7 +40,14 @@ std::filesystem::path settingsFilePath(const std::filesystem::path& programDir);
 // ReadIniValue / WriteIniValue on section "GENERAL" of the program folder's settings file.
 std::string readSetting(const std::filesystem::path& programDir, std::string_view key,
                         std::string_view defaultValue);
-bool writeSetting(const std::filesystem::path& programDir, std::string_view key, std::string_view value);
-bool writeSetting(const std::filesystem::path& programDir, std::string_view key, long long value);
+tarvik::Status writeSetting(const std::filesystem::path& programDir, std::string_view key,
+                            std::string_view value);
+tarvik::Status writeSetting(const std::filesystem::path& programDir, std::string_view key, long long value);
+
+// What a front tells the user when a setting was not stored: the key, the file and the reason. Not being
+// able to remember a folder or a language costs one more choice next time, so fronts say so without
+// stopping the work.
+std::string settingNotStoredText(const std::filesystem::path& programDir, std::string_view key,
+                                 const tarvik::Error& error);
 
 }  // namespace settings

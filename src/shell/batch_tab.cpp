@@ -67,10 +67,8 @@ BatchTab::BatchTab(MainForm& form, batch::Direction direction, viewer::FileDialo
       m_direction(direction),
       m_dialogs(dialogs) {
     const bool compress = direction == batch::Direction::Compress;
-    m_sourceSetting =
-        static_cast<int>(compress ? settings::Folder::CompressSource : settings::Folder::DecompressSource);
-    m_backupSetting =
-        static_cast<int>(compress ? settings::Folder::CompressBackup : settings::Folder::DecompressBackup);
+    m_sourceSetting = compress ? settings::Folder::CompressSource : settings::Folder::DecompressSource;
+    m_backupSetting = compress ? settings::Folder::CompressBackup : settings::Folder::DecompressBackup;
     connect(m_c.chooseSource, &QPushButton::clicked, this, &BatchTab::chooseSourceFolder);
     connect(m_c.chooseBackup, &QPushButton::clicked, this, &BatchTab::chooseBackupFolder);
     connect(m_c.includeSubfolders, &QCheckBox::toggled, this, &BatchTab::includeSubfoldersChanged);
@@ -97,9 +95,8 @@ std::vector<std::string> BatchTab::entries() const {
     return paths;
 }
 
-QString BatchTab::startFolder(int settingNumber) const {
-    const std::string stored = settings::readSetting(
-        programFolderPath(), settings::folderKey(static_cast<settings::Folder>(settingNumber)), "c:\\");
+QString BatchTab::startFolder(settings::Folder setting) const {
+    const std::string stored = settings::readSetting(programFolderPath(), settings::folderKey(setting), "c:\\");
     // "c:\" is where the browser starts on the system the settings file was made for; a folder that is not
     // there opens the browser in the home folder.
     const QString folder = displayText(stored);
@@ -111,8 +108,7 @@ void BatchTab::chooseSourceFolder() {
                                                    text(m_form.language().message(4)));
     if (!chosen.isEmpty()) {
         const std::string folder = batch::sourceFolderText(fileSystemText(chosen));
-        settings::writeSetting(programFolderPath(),
-                               settings::folderKey(static_cast<settings::Folder>(m_sourceSetting)), folder);
+        viewer::rememberFolder(programFolderPath(), m_sourceSetting, folder);
         m_c.sourceFolder->setText(displayText(folder));
         fillList();
         setCountLabel();
@@ -125,9 +121,7 @@ void BatchTab::chooseBackupFolder() {
                                                    text(m_form.language().message(3)));
     if (!chosen.isEmpty()) {
         m_c.backupFolder->setText(chosen);
-        settings::writeSetting(programFolderPath(),
-                               settings::folderKey(static_cast<settings::Folder>(m_backupSetting)),
-                               batch::sourceFolderText(fileSystemText(chosen)));
+        viewer::rememberFolder(programFolderPath(), m_backupSetting, batch::sourceFolderText(fileSystemText(chosen)));
     }
     updateStartButton();
 }

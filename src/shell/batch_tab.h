@@ -19,6 +19,7 @@
 #include "batch_run.h"
 #include "frm_travail.h"
 #include "main_form.h"
+#include "program_settings.h"
 
 class QListWidgetItem;
 
@@ -72,7 +73,7 @@ private:
 
     void fillList();
     void setCountLabel();
-    QString startFolder(int settingNumber) const;
+    QString startFolder(settings::Folder setting) const;
     std::filesystem::path programFolderPath() const;
     void showProgress();
     void launch(batch::Plan plan);
@@ -82,8 +83,8 @@ private:
     BatchPageControls m_c;
     batch::Direction m_direction;
     viewer::FileDialogs& m_dialogs;
-    int m_sourceSetting = 0;
-    int m_backupSetting = 0;
+    settings::Folder m_sourceSetting = settings::Folder::CompressSource;
+    settings::Folder m_backupSetting = settings::Folder::CompressBackup;
     bool m_listed = false;
     QPoint m_formPosition;
 

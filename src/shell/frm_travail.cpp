@@ -25,16 +25,6 @@ QFont barFont() {
     return font;
 }
 
-// The bar's properties only throw for values outside its range; a run never gives such values, and an
-// exception must not reach the event loop if one ever did.
-template <class Assign>
-void setBar(Assign assign) {
-    try {
-        assign();
-    } catch (const controls::InvalidPropertyValue&) {
-    }
-}
-
 }  // namespace
 
 FrmTravail::FrmTravail(settings::Language& language, std::atomic<bool>& cancelRequested, QWidget* parent)
@@ -51,11 +41,9 @@ FrmTravail::FrmTravail(settings::Language& language, std::atomic<bool>& cancelRe
     m_bar->setObjectName(QStringLiteral("ProgressBar"));
     m_bar->setBarPicture(controls::makeProgressBarPicture(false));
     m_bar->setBarPictureBack(controls::makeProgressBarPicture(true));
-    setBar([this] {
-        m_bar->setAppearance(controls::cpvProgressBar::ThreeD);
-        m_bar->setBackColor(controls::systemColorValue(controls::SystemColor::ButtonFace));
-        m_bar->setBackColorII(controls::systemColorValue(controls::SystemColor::ButtonFace));
-    });
+    m_bar->setAppearance(controls::cpvProgressBar::ThreeD);
+    m_bar->setBackColor(controls::systemColorValue(controls::SystemColor::ButtonFace));
+    m_bar->setBackColorII(controls::systemColorValue(controls::SystemColor::ButtonFace));
     m_bar->setFont(barFont());
 
     m_cancel = new QPushButton(QStringLiteral("Annuler"), this);
@@ -77,13 +65,14 @@ void FrmTravail::startRun(std::size_t entryCount, const std::string& message7) {
     m_count = entryCount;
     m_message7 = message7;
     m_running = true;
-    setBar([this] { m_bar->setValue(0); });
-    setBar([this] { m_bar->setMax(static_cast<int>(std::min<std::size_t>(m_count, INT_MAX))); });
+    m_bar->setValue(0);
+    // An empty run has no span: the bar refuses a maximum of 0 and keeps the one it had.
+    m_bar->setMax(static_cast<int>(std::min<std::size_t>(m_count, INT_MAX)));
     m_label->setText(QString::fromStdString(batch::progressLabelText(m_message7, 0, m_count)));
 }
 
 void FrmTravail::showProgress(std::size_t finished) {
-    setBar([this, finished] { m_bar->setValue(static_cast<int>(std::min<std::size_t>(finished, INT_MAX))); });
+    m_bar->setValue(static_cast<int>(std::min<std::size_t>(finished, INT_MAX)));
     const std::size_t underWay = m_count == 0 ? 0 : std::min(finished, m_count - 1);
     m_label->setText(QString::fromStdString(batch::progressLabelText(m_message7, underWay, m_count)));
 }

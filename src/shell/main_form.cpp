@@ -1,6 +1,7 @@
 #include "main_form.h"
 
 #include <QCloseEvent>
+#include <QDebug>
 #include <QDesktopServices>
 #include <QUrl>
 
@@ -29,6 +30,14 @@ std::filesystem::path toPath(const QString& folder) {
 
 QString fromPath(const std::filesystem::path& path) {
     return QString::fromStdString(path.string());
+}
+
+// A language that could not be loaded or stored leaves the window as usable as before, so it is no reason
+// for a message box; the reason goes to standard error.
+void warnAll(const std::vector<std::string>& warnings) {
+    for (const std::string& warning : warnings) {
+        qWarning().noquote() << QString::fromStdString(warning);
+    }
 }
 
 }  // namespace
@@ -89,7 +98,9 @@ void MainForm::load() {
 }
 
 void MainForm::BuildLanguageList() {
-    const int active = m_languageBar.start(m_language);
+    const settings::LanguageStart started = m_languageBar.start(m_language);
+    warnAll(started.warnings);
+    const int active = started.active;
     const std::vector<settings::LanguageEntry>& languages = m_languageBar.languages();
     for (std::size_t i = 0; i < languages.size(); ++i) {
         const QString picture = languages[i].flag ? fromPath(*languages[i].flag) : QString();
@@ -169,6 +180,7 @@ void MainForm::switchLanguage(int index) {
     if (!change) {
         return;
     }
+    warnAll(change->warnings);
     setFlagActive(change->lowered, false);
     for (int k = 0; k < PageCount; ++k) {
         setTabTitle(k, QString::fromStdString(change->tabTitles[static_cast<std::size_t>(k)]));

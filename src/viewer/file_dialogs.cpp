@@ -1,5 +1,6 @@
 #include "file_dialogs.h"
 
+#include <QDebug>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -95,6 +96,13 @@ QString ShowSaveDialog(FileDialogs& dialogs, QWidget* owner, const QString& defa
 QString BrowseForFolder(FileDialogs& dialogs, QWidget* owner, const QString& startFolder,
                         const QString& title) {
     return dialogs.existingFolder(owner, title, startFolder);
+}
+
+void rememberFolder(const std::filesystem::path& programDir, settings::Folder setting, const std::string& folder) {
+    const std::string key = settings::folderKey(setting);
+    if (auto stored = settings::writeSetting(programDir, key, folder); !stored) {
+        qWarning().noquote() << QString::fromStdString(settings::settingNotStoredText(programDir, key, stored.error()));
+    }
 }
 
 }  // namespace viewer

@@ -7,7 +7,11 @@
 #include <QString>
 #include <QStringList>
 
+#include <filesystem>
+#include <string>
 #include <string_view>
+
+#include "program_settings.h"
 
 class QWidget;
 
@@ -66,5 +70,9 @@ QString ShowSaveDialog(FileDialogs& dialogs, QWidget* owner, const QString& defa
 // The chosen folder, or "" when cancelled. It is taken as it comes: names may end with blanks here.
 QString BrowseForFolder(FileDialogs& dialogs, QWidget* owner, const QString& startFolder,
                         const QString& title);
+
+// Stores `folder` in the settings file as the place the next dialog of that kind starts in. A failure is told
+// on standard error with the file and the reason; the work the user is doing goes on.
+void rememberFolder(const std::filesystem::path& programDir, settings::Folder setting, const std::string& folder);
 
 }  // namespace viewer

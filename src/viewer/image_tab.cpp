@@ -35,13 +35,6 @@ QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
 
-std::string settingKey(int number) {
-    return settings::folderKey(static_cast<settings::Folder>(number));
-}
-
-constexpr int OpenedImageFolder = static_cast<int>(settings::Folder::OpenedImage);
-constexpr int SavedBitmapFolder = static_cast<int>(settings::Folder::SavedBitmap);
-constexpr int SavedCompressedFolder = static_cast<int>(settings::Folder::SavedCompressed);
 
 }  // namespace
 
@@ -72,7 +65,7 @@ ImageTab::~ImageTab() {
 
 void ImageTab::CmdOuvrirBMP_Click() {
     const QString path =
-        ShowOpenDialog(m_dialogs, m_c.window, OpenFilter, QString(), readFolder(OpenedImageFolder));
+        ShowOpenDialog(m_dialogs, m_c.window, OpenFilter, QString(), readFolder(settings::Folder::OpenedImage));
     if (!path.isEmpty()) {
         openFile(path);
     }
@@ -80,7 +73,7 @@ void ImageTab::CmdOuvrirBMP_Click() {
 
 void ImageTab::openFile(const QString& path) {
     BusyCursor busy;
-    writeFolder(OpenedImageFolder, path);
+    writeFolder(settings::Folder::OpenedImage, path);
     setButtons(false, false);
     m_c.TextCheminBMP->setText(path);
     m_c.ChkCompress->setChecked(false);
@@ -125,11 +118,11 @@ void ImageTab::openFile(const QString& path) {
 
 void ImageTab::CmdSaveBMP_Click() {
     const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), BitmapSaveFilter, BitmapSaveTitle,
-                                        readFolder(SavedBitmapFolder));
+                                        readFolder(settings::Folder::SavedBitmap));
     if (path.isEmpty()) {
         return;
     }
-    writeFolder(SavedBitmapFolder, path);
+    writeFolder(settings::Folder::SavedBitmap, path);
     BusyCursor busy;
     const tarvik::Status written = imaging::SaveBitmapImage(toPath(path), m_model);
     if (!written) {
@@ -139,11 +132,11 @@ void ImageTab::CmdSaveBMP_Click() {
 
 void ImageTab::CmdCompressRL_Click() {
     const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), CompressedSaveFilter,
-                                        CompressedSaveTitle, readFolder(SavedCompressedFolder));
+                                        CompressedSaveTitle, readFolder(settings::Folder::SavedCompressed));
     if (path.isEmpty()) {
         return;
     }
-    writeFolder(SavedCompressedFolder, path);
+    writeFolder(settings::Folder::SavedCompressed, path);
     BusyCursor busy;
     const tarvik::Status written = imaging::SaveCompressedImage(toPath(path), m_model);
     if (!written) {
@@ -266,12 +259,12 @@ void ImageTab::setButtons(bool canSaveBitmap, bool canCompress) {
     m_c.CmdCompressRL->setEnabled(canCompress);
 }
 
-QString ImageTab::readFolder(int number) const {
-    return text(settings::readSetting(m_programFolder, settingKey(number), ""));
+QString ImageTab::readFolder(settings::Folder folder) const {
+    return text(settings::readSetting(m_programFolder, settings::folderKey(folder), ""));
 }
 
-void ImageTab::writeFolder(int number, const QString& path) const {
-    settings::writeSetting(m_programFolder, settingKey(number), folderOfPath(path.toStdString()));
+void ImageTab::writeFolder(settings::Folder folder, const QString& path) const {
+    rememberFolder(m_programFolder, folder, folderOfPath(path.toStdString()));
 }
 
 void ImageTab::reportFailure(const QString& title, const QString& path, const tarvik::Error& error) {

@@ -15,6 +15,7 @@
 #include "image_model.h"
 #include "image_panel.h"
 #include "language.h"
+#include "program_settings.h"
 
 class QCheckBox;
 class QLabel;
@@ -100,8 +101,8 @@ private:
     bool showPreview(PixelOrder order, PreviewCounts& counts);
     void applyPanel();
     void setButtons(bool canSaveBitmap, bool canCompress);
-    QString readFolder(int number) const;
-    void writeFolder(int number, const QString& path) const;
+    QString readFolder(settings::Folder folder) const;
+    void writeFolder(settings::Folder folder, const QString& path) const;
     void reportFailure(const QString& title, const QString& path, const tarvik::Error& error);
 
     ImageTabControls m_c;

@@ -152,22 +152,18 @@ private slots:
 
     void refusalsLeaveTheControlUnchanged() {
         Fixture f;
-        f.bar.setMax(50);
-        f.bar.setMin(10);
-        f.bar.setValue(20);
+        QVERIFY(f.bar.setMax(50) && f.bar.setMin(10) && f.bar.setValue(20));
         f.take();
-        // clang-format off
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setMax(10));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setMin(50));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setValue(9));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setValue(51));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setBackColor(0x01000000));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setFontColor(0x80000019));  // no system colour 25
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setBorderStyle(2));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setDrawMode(17));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setDrawStyle(7));
-        QVERIFY_THROWS_EXCEPTION(InvalidPropertyValue, f.bar.setMousePointer(16));
-        // clang-format on
+        QVERIFY(!f.bar.setMax(10));
+        QVERIFY(!f.bar.setMin(50));
+        QVERIFY(!f.bar.setValue(9));
+        QVERIFY(!f.bar.setValue(51));
+        QVERIFY(!f.bar.setBackColor(0x01000000));
+        QVERIFY(!f.bar.setFontColor(0x80000019));  // no system colour 25
+        QVERIFY(!f.bar.setBorderStyle(2));
+        QVERIFY(!f.bar.setDrawMode(17));
+        QVERIFY(!f.bar.setDrawStyle(7));
+        QVERIFY(!f.bar.setMousePointer(16));
         QVERIFY(f.bar.min() == 10 && f.bar.max() == 50 && f.bar.value() == 20);
         QVERIFY(f.bar.backColor() == Blue && f.bar.fontColor() == Red && f.bar.mousePointer() == 0);
         QVERIFY(f.bar.borderStyle() == 0 && f.bar.drawMode() == 13 && f.bar.drawStyle() == 0);

@@ -72,7 +72,9 @@ TEST(WriteIniValue, RefusesTextThatWouldBreakTheFile) {
                                                              {"GEN]ERAL", "Folder1", "x"},
                                                              {"GENERAL", " ", "x"}};
     for (const auto& [section, key, value] : refused) {
-        EXPECT_FALSE(WriteIniValue(ini, section, key, value)) << key << value;
+        const auto written = WriteIniValue(ini, section, key, value);
+        ASSERT_FALSE(written) << key << value;
+        EXPECT_EQ(written.error().code, tarvik::ErrorCode::Unsupported) << key << value;
     }
     EXPECT_EQ(readText(ini), "[GENERAL]\r\nFolder1=/a\r\n");
 }
@@ -89,7 +91,9 @@ TEST(WriteIniValue, FailedWriteLeavesTheOldFileIntact) {
 
     // A settings "file" that cannot be read is never replaced by one holding a single key.
     fs::create_directory(dir / "Other.ini");
-    EXPECT_FALSE(WriteIniValue(dir / "Other.ini", "GENERAL", "Folder1", "/new"));
+    const auto unreadable = WriteIniValue(dir / "Other.ini", "GENERAL", "Folder1", "/new");
+    ASSERT_FALSE(unreadable);
+    EXPECT_EQ(unreadable.error().code, tarvik::ErrorCode::Io);
     EXPECT_TRUE(fs::is_directory(dir / "Other.ini"));
 
     EXPECT_FALSE(WriteIniValue(dir / "missing" / "a.ini", "GENERAL", "Folder1", "/new"));

@@ -183,7 +183,7 @@ TEST(LanguageBar, StoredNumberAndSwitching) {
     }
     Language language;
     LanguageBar bar(dir.path);
-    EXPECT_EQ(bar.start(language), 1);
+    EXPECT_EQ(bar.start(language).active, 1);
     EXPECT_EQ(language.menuTitle(0), "Image");
     EXPECT_FALSE(fs::exists(settingsFilePath(dir.path)));  // nothing written at start-up
 
@@ -196,9 +196,21 @@ TEST(LanguageBar, StoredNumberAndSwitching) {
     EXPECT_EQ(readSetting(dir.path, LanguageKey, "1"), "2");
 
     Language again;
-    EXPECT_EQ(LanguageBar(dir.path).start(again), 2);  // the next start shows language 2
+    EXPECT_EQ(LanguageBar(dir.path).start(again).active, 2);  // the next start shows language 2
     EXPECT_EQ(again.menuTitle(0), "Picture");
-    writeSetting(dir.path, LanguageKey, 7);  // a language removed since: back to French
-    EXPECT_EQ(LanguageBar(dir.path).start(again), 1);
+    ASSERT_TRUE(writeSetting(dir.path, LanguageKey, 7));  // a language removed since: back to French
+    EXPECT_EQ(LanguageBar(dir.path).start(again).active, 1);
     EXPECT_EQ(again.menuTitle(2), "D\u00E9compression");
+    EXPECT_TRUE(change->warnings.empty());
+
+    // A choice that cannot be stored still switches, and says which file refused and why.
+    fs::remove(settingsFilePath(dir.path));
+    fs::create_directory(settingsFilePath(dir.path));
+    const auto unstored = bar.switchTo(1, language);
+    ASSERT_TRUE(unstored.has_value());
+    EXPECT_EQ(bar.activeNumber(), 1);
+    EXPECT_EQ(language.menuTitle(0), "Image");
+    ASSERT_EQ(unstored->warnings.size(), 1u);
+    EXPECT_NE(unstored->warnings[0].find("Language"), std::string::npos);
+    EXPECT_NE(unstored->warnings[0].find(settingsFilePath(dir.path).string()), std::string::npos);
 }
