@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds into build/ (the executable lands at build/tarvikbmp).
+# Configures and builds into build/ (the command line lands at build/tarvikbmp, the window at build/tarvikbmp-window).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release "$@" >/dev/null

@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 scripts/build.sh
 if [ -n "${DISPLAY:-}${WAYLAND_DISPLAY:-}" ]; then
-    exec build/tarvikbmp "$@"
+    exec build/tarvikbmp "$@"  # starts build/tarvikbmp-window, handing the arguments on
 fi
 echo "No display found: converting the samples from the command line instead."
 python3 samples/make_samples.py samples >/dev/null
