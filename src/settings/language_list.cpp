@@ -103,7 +103,7 @@ FlagPlacement flagPlacement(int number, bool active) {
 
 LanguageStart LanguageBar::start(Language& language) {
     m_languages = BuildLanguageList(m_programDir);
-    m_active = languageNumberFromSetting(readSetting(m_programDir, LanguageKey, "1"), count());
+    m_active = languageNumberFromSetting(readSetting(m_settingsDir, LanguageKey, "1"), count());
     language.setLanguageFilePath(m_languages[static_cast<std::size_t>(m_active - 1)].file);
     LanguageStart started;
     started.active = m_active;
@@ -129,8 +129,8 @@ std::optional<LanguageSwitch> LanguageBar::switchTo(int number, Language& langua
         change.tabTitles[static_cast<std::size_t>(tab)] = language.menuTitle(tab);
     }
     m_active = number;
-    if (auto stored = writeSetting(m_programDir, LanguageKey, number); !stored) {
-        change.warnings.push_back(settingNotStoredText(m_programDir, LanguageKey, stored.error()));
+    if (auto stored = writeSetting(m_settingsDir, LanguageKey, number); !stored) {
+        change.warnings.push_back(settingNotStoredText(m_settingsDir, LanguageKey, stored.error()));
     }
     return change;
 }

@@ -68,7 +68,11 @@ struct LanguageStart {
 
 class LanguageBar {
 public:
-    explicit LanguageBar(std::filesystem::path programDir) : m_programDir(std::move(programDir)) {}
+    // The language files and flags are in `languageDir`; the chosen number is stored in the settings file in
+    // `settingsDir` (the same folder for a portable copy).
+    explicit LanguageBar(std::filesystem::path programDir) : LanguageBar(programDir, programDir) {}
+    LanguageBar(std::filesystem::path languageDir, std::filesystem::path settingsDir)
+        : m_programDir(std::move(languageDir)), m_settingsDir(std::move(settingsDir)) {}
 
     // Builds the list, reads the stored language (falling back to 1), points `language` at it and loads
     // it. Gives the active number; the window then places the flags and translates itself.
@@ -86,6 +90,7 @@ public:
 
 private:
     std::filesystem::path m_programDir;
+    std::filesystem::path m_settingsDir;
     std::vector<LanguageEntry> m_languages;
     int m_active = 0;
 };

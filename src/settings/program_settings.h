@@ -13,8 +13,10 @@ namespace settings {
 inline constexpr std::string_view SettingsFileName = "TarvikBMP.ini";
 inline constexpr std::string_view GeneralSection = "GENERAL";
 inline constexpr std::string_view LanguageKey = "Language";
-// Overrides the executable's folder (tests, packaging): settings, language files and flags live there.
+// Names one folder for the settings, the language files and the flags, whatever the mode (tests, packaging).
 inline constexpr const char* ProgramFolderVariable = "TARVIKBMP_HOME";
+// The folder, below $XDG_CONFIG_HOME (default ~/.config), that holds the settings of an installed copy.
+inline constexpr std::string_view ConfigFolderName = "tarvikbmp";
 
 // The folders remembered between runs, numbered as their keys "Folder1" to "Folder7".
 enum class Folder {
@@ -30,14 +32,29 @@ enum class Folder {
 // "Folder1" .. "Folder7".
 std::string folderKey(Folder folder);
 
-// The program folder: $TARVIKBMP_HOME when set and not empty, else the folder of the running
-// executable, else (no /proc) the current folder.
-std::filesystem::path programFolder();
+// Where a copy of the program finds its language files and flags and keeps its settings file.
+struct ProgramLocations {
+    std::filesystem::path dataFolder;      // language files and flags
+    std::filesystem::path settingsFolder;  // TarvikBMP.ini; also what tells one running window from another
+    bool installed = false;
+};
+
+// Reads one environment variable; nullptr when it is not set.
+using EnvironmentLookup = const char* (*)(const char*);
+
+// A portable copy (the build folder, an unpacked archive) keeps everything beside its executable, and is
+// recognised by the language files there. An installed copy reads its data from the install's share folder
+// and keeps its settings in $XDG_CONFIG_HOME/tarvikbmp (~/.config/tarvikbmp when that is unset or not an
+// absolute path, as the XDG rules ask). A non-empty $TARVIKBMP_HOME overrides both.
+ProgramLocations locateProgram(const std::filesystem::path& executableFolder, EnvironmentLookup environment);
+// The same for the running executable and the real environment.
+ProgramLocations programLocations();
 
 // "TarvikBMP.ini" in the given program folder. Built afresh by every caller, never cached.
 std::filesystem::path settingsFilePath(const std::filesystem::path& programDir);
 
-// ReadIniValue / WriteIniValue on section "GENERAL" of the program folder's settings file.
+// ReadIniValue / WriteIniValue on section "GENERAL" of the settings file in `programDir` (the settings
+// folder). A write creates the folder first when it does not exist yet, as on an installed copy's first run.
 std::string readSetting(const std::filesystem::path& programDir, std::string_view key,
                         std::string_view defaultValue);
 tarvik::Status writeSetting(const std::filesystem::path& programDir, std::string_view key,

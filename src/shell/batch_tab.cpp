@@ -40,7 +40,7 @@ QString text(const std::string& value) {
 }  // namespace
 
 std::filesystem::path BatchTab::programFolderPath() const {
-    return std::filesystem::path(fileSystemText(m_form.programFolder()));
+    return std::filesystem::path(fileSystemText(m_form.settingsFolder()));
 }
 
 // Hands the engine's reports to the window's thread, at most one pending at a time: a fast run reports

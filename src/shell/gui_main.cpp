@@ -58,17 +58,18 @@ int runGui(int argc, char** argv, const MainFormHook& attach) {
     QApplication::setApplicationName(QStringLiteral("TarvikBMP"));
     QApplication::setApplicationVersion(QStringLiteral(
         TARVIK_SHELL_VERSION_MAJOR "." TARVIK_SHELL_VERSION_MINOR "." TARVIK_SHELL_VERSION_PATCH));
-    const QString programFolder = QString::fromStdString(settings::programFolder().string());
+    const settings::ProgramLocations where = settings::programLocations();
     const QStringList paths = filePaths(QApplication::arguments());
 
-    SingleInstance instance(programFolder);
+    // One window per settings folder: two windows would overwrite each other's remembered folders.
+    SingleInstance instance(QString::fromStdString(where.settingsFolder.string()));
     if (!instance.claim()) {
         instance.handOver(paths, HandOverTimeoutMs);
         return 0;
     }
 
     loadDesignFonts();
-    MainForm form(programFolder);
+    MainForm form(where);
     if (attach) {
         attach(form);
     }

@@ -43,7 +43,13 @@ void warnAll(const std::vector<std::string>& warnings) {
 }  // namespace
 
 MainForm::MainForm(const QString& programFolder, QWidget* parent)
-    : QWidget(parent), m_programFolder(programFolder), m_languageBar(toPath(programFolder)) {
+    : MainForm(settings::ProgramLocations{toPath(programFolder), toPath(programFolder), false}, parent) {}
+
+MainForm::MainForm(const settings::ProgramLocations& where, QWidget* parent)
+    : QWidget(parent),
+      m_dataFolder(fromPath(where.dataFolder)),
+      m_settingsFolder(fromPath(where.settingsFolder)),
+      m_languageBar(where.dataFolder, where.settingsFolder) {
     buildWindow();
     load();
 }
@@ -76,7 +82,7 @@ bool MainForm::isActiveFlag(int index) const {
 }
 
 void MainForm::load() {
-    m_language.setLanguageFilePath(settings::startupLanguageFilePath(toPath(m_programFolder)));
+    m_language.setLanguageFilePath(settings::startupLanguageFilePath(toPath(m_dataFolder)));
     translate();
     BuildLanguageList();
     for (int k = 0; k < PageCount; ++k) {

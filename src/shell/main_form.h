@@ -11,6 +11,7 @@
 #include "caption_strip.h"
 #include "language.h"
 #include "language_list.h"
+#include "program_settings.h"
 
 class QCheckBox;
 class QLabel;
@@ -96,11 +97,15 @@ public:
     static inline const QString WebAddress = QStringLiteral("https://tarvikbmp.example/");
 
     // Builds the window and runs the start-up sequence: translation, language list, tab titles, page 0 in
-    // front, version strip. `programFolder` holds the settings file, the language files and the flags.
+    // front, version strip. The language files and flags come from `where.dataFolder`; the settings file
+    // lives in `where.settingsFolder`.
+    explicit MainForm(const settings::ProgramLocations& where, QWidget* parent = nullptr);
+    // A portable copy: `programFolder` holds the settings file, the language files and the flags.
     explicit MainForm(const QString& programFolder, QWidget* parent = nullptr);
     ~MainForm() override;
 
-    QString programFolder() const { return m_programFolder; }
+    QString dataFolder() const { return m_dataFolder; }
+    QString settingsFolder() const { return m_settingsFolder; }
 
     const ImagePageControls& imagePage() const { return m_image; }
     const BatchPageControls& compressionPage() const { return m_batch[0]; }
@@ -165,7 +170,8 @@ private:
     void fitCaptions();
     void openWebAddress();
 
-    QString m_programFolder;
+    QString m_dataFolder;
+    QString m_settingsFolder;
     WindowDragger* m_dragger = nullptr;
     std::array<PictureBox*, PageCount> m_pages{};
     std::array<PictureBox*, PageCount> m_tabButtons{};

@@ -53,7 +53,7 @@ PageCommands::PageCommands(MainForm& form, std::shared_ptr<viewer::FileDialogs> 
     controls.LblOpt = page.LblOpt;
     m_imageTab = new viewer::ImageTab(
         controls, form.language(),
-        std::filesystem::path(QFile::encodeName(form.programFolder()).toStdString()), *m_dialogs, this);
+        std::filesystem::path(QFile::encodeName(form.settingsFolder()).toStdString()), *m_dialogs, this);
     m_compression = new BatchTab(form, batch::Direction::Compress, *m_dialogs, this);
     m_decompression = new BatchTab(form, batch::Direction::Decompress, *m_dialogs, this);
 

@@ -26,11 +26,23 @@ QString runtimeFolder() {
     return folder;
 }
 
+// The folder with every link resolved, also before it exists (an installed copy creates its settings folder
+// on its first write, possibly while a second start is already looking for the first).
+QString canonicalFolder(const QString& folder) {
+    QString missing;
+    QString existing = QDir::cleanPath(QDir(folder).absolutePath());
+    for (QFileInfo info(existing); !info.exists() && !info.isRoot(); info.setFile(existing)) {
+        missing = QStringLiteral("/") + info.fileName() + missing;
+        existing = info.absolutePath();
+    }
+    const QString canonical = QFileInfo(existing).canonicalFilePath();
+    return (canonical.isEmpty() ? existing : canonical) + missing;
+}
+
 }  // namespace
 
-SingleInstance::SingleInstance(const QString& programFolder, QObject* parent) : QObject(parent) {
-    const QString canonical = QFileInfo(programFolder).canonicalFilePath();
-    const QByteArray key = (canonical.isEmpty() ? QDir::cleanPath(programFolder) : canonical).toUtf8();
+SingleInstance::SingleInstance(const QString& settingsFolder, QObject* parent) : QObject(parent) {
+    const QByteArray key = canonicalFolder(settingsFolder).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha256).toHex().left(16);
     m_baseName = QDir(runtimeFolder()).filePath(QStringLiteral("tarvikbmp-") + QString::fromLatin1(hash));
     connect(&m_server, &QLocalServer::newConnection, this, &SingleInstance::acceptConnection);

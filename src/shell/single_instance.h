@@ -10,14 +10,15 @@
 
 namespace shell {
 
-// One running window per program folder and user. The first start takes a lock file in the user's runtime
+// One running window per settings folder and user. The first start takes a lock file in the user's runtime
 // folder and listens on a local socket beside it; a later start finds the lock taken, hands its file paths
-// over through the socket and ends. Both names are keyed by the program folder, so copies installed elsewhere
-// (and tests with their own folder) run side by side.
+// over through the socket and ends. Both names are keyed by the settings folder (a portable copy's own
+// folder, an installed copy's configuration folder), so portable copies and tests with their own folder run
+// side by side, while two installed programs of one user would share their settings and so share a window.
 class SingleInstance : public QObject {
     Q_OBJECT
 public:
-    explicit SingleInstance(const QString& programFolder, QObject* parent = nullptr);
+    explicit SingleInstance(const QString& settingsFolder, QObject* parent = nullptr);
     ~SingleInstance() override;
 
     // True when this process is the first one: it then listens for later starts. A runtime folder that cannot

@@ -100,13 +100,7 @@ TEST(WriteIniValue, FailedWriteLeavesTheOldFileIntact) {
     EXPECT_FALSE(fs::exists(dir / "missing"));
 }
 
-TEST(ProgramSettings, FolderFromTheEnvironmentAndTheSettingsFile) {
-    ::setenv(ProgramFolderVariable, "", 1);  // empty counts as unset
-    EXPECT_EQ(programFolder(), fs::read_symlink("/proc/self/exe").parent_path());
-    ::setenv(ProgramFolderVariable, "/tmp/elsewhere", 1);
-    EXPECT_EQ(programFolder(), fs::path("/tmp/elsewhere"));
-    ::unsetenv(ProgramFolderVariable);
-
+TEST(ProgramSettings, TheSettingsFile) {
     TempDir dir;
     // The first write creates the file, with CR LF line ends like one written on Windows.
     EXPECT_TRUE(writeSetting(dir.path, folderKey(Folder::CompressSource), "/src"));

@@ -192,6 +192,38 @@ private slots:
         QCOMPARE(viewer_test::setting(home, "Language"), QStringLiteral("1"));
     }
 
+    // An installed copy: the executables' folder holds no language file, the data lies under share/ and the
+    // settings go to the user's configuration folder, created by the first choice.
+    void anInstalledCopyReadsItsDataFromShareAndStoresItsChoiceInTheConfigFolder() {
+        QTemporaryDir prefix;
+        const QString executables = prefix.filePath(QStringLiteral("usr/libexec/tarvikbmp"));
+        const QString data = prefix.filePath(QStringLiteral("usr/share/tarvikbmp"));
+        QVERIFY(QDir().mkpath(executables) && QDir().mkpath(data));
+        for (const QString& name : BothLanguages) {
+            QVERIFY(QFile::copy(QDir(SHELL_TEST_DATA).filePath(name), QDir(data).filePath(name)));
+        }
+        static QByteArray configHome;
+        configHome = prefix.filePath(QStringLiteral("home/ann/.config")).toUtf8();
+        const settings::ProgramLocations where = settings::locateProgram(
+            executables.toStdString(), [](const char* name) -> const char* {
+                return std::string_view(name) == "XDG_CONFIG_HOME" ? configHome.constData() : nullptr;
+            });
+        QCOMPARE(QString::fromStdString(where.dataFolder.string()), data);
+        const QStringList before = QDir(executables).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
+
+        MainForm form(where);
+        QCOMPARE(form.languageCount(), 2);
+        QVERIFY(!form.languageFlag(2)->picture().isNull());
+        QCOMPARE(form.tabTitle(0), QStringLiteral("Général"));
+        QTest::mouseClick(form.languageFlag(2), Qt::LeftButton, {}, QPoint(10, 8));
+        QCOMPARE(form.tabTitle(1), QStringLiteral("Batch compression"));
+        QFile stored(QString::fromUtf8(configHome) + QStringLiteral("/tarvikbmp/TarvikBMP.ini"));
+        QVERIFY(stored.open(QIODevice::ReadOnly));
+        QCOMPARE(stored.readAll(), QByteArray("[GENERAL]\r\nLanguage=2\r\n"));
+        QCOMPARE(QDir(executables).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir(data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), BothLanguages.size());
+    }
+
     void tabsBringTheirPageToTheFront() {
         QTemporaryDir home;
         MainForm form(home.path());
