@@ -10,6 +10,7 @@ script does. The fuzzers mutate these; keeping them small keeps every execution 
 import random
 import struct
 import sys
+import zlib
 from pathlib import Path
 
 
@@ -43,6 +44,44 @@ def rl_file(width, height, palette, rows, alpha_levels=None):
         out += bytes([0x20] + list(alpha_levels))
     out += bytes(len(r) for r in rows)
     return out + b"".join(bytes(r) for r in rows)
+
+
+def png(width, height, colour_type, depth, rows, palette=None, trns=None):
+    """A PNG; rows are the raw sample bytes of each row, unfiltered (filter byte 0 is added)."""
+    def chunk(kind, body):
+        return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+    out = b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, depth, colour_type, 0, 0, 0))
+    if palette:
+        out += chunk(b"PLTE", b"".join(bytes(c) for c in palette))
+    if trns:
+        out += chunk(b"tRNS", bytes(trns))
+    out += chunk(b"IDAT", zlib.compress(b"".join(b"\0" + bytes(r) for r in rows)))
+    return out + chunk(b"IEND", b"")
+
+
+def png_seeds(rnd):
+    art = sprite(rnd, 12, 6, 5)
+    return {
+        "png_rgba_12x6": png(12, 6, 6, 8, [sum((art[y * 12 + x] for x in range(12)), ()) for y in range(6)]),
+        "png_rgb_3x2": png(3, 2, 2, 8, [(255, 0, 0, 0, 255, 0, 0, 0, 255), (9, 9, 9, 200, 100, 50, 1, 2, 3)]),
+        "png_grey16_2x2": png(2, 2, 0, 16, [(0x12, 0x34, 0xAB, 0xCD), (0, 0, 0xFF, 0xFF)]),
+        "png_grey_alpha_4x1": png(4, 1, 4, 8, [(10, 0, 80, 3, 160, 128, 250, 255)]),
+        "png_indexed_2bit": png(6, 2, 3, 2, [(0b00011011, 0b00010000), (0b11100100, 0)],
+                                palette=[(255, 0, 0), (0, 0, 255), (0, 255, 0), (7, 7, 7)], trns=[0, 128]),
+    }
+
+
+def fit_seeds(rnd):
+    """Width and height bytes, then RGBA: soft-edged art with more combinations than an RL palette holds."""
+    def image(width, height, pixels):
+        return bytes(((width - 1) & 63, (height - 1) & 63)) + b"".join(bytes(p) for p in pixels)
+    gradient = [(x * 8, y * 8, (x * y) % 256, min(255, 40 + x * 7)) for y in range(32) for x in range(32)]
+    return {
+        "fit_gradient_32x32": image(32, 32, gradient),
+        "fit_dither_gradient_32x32": bytes((31 | 64, 31)) + b"".join(bytes(p) for p in gradient),
+        "fit_sprite_16x8": image(16, 8, sprite(rnd, 16, 8, 6)),
+        "fit_noise_64x4": image(64, 4, [tuple(rnd.randrange(256) for _ in range(4)) for _ in range(256)]),
+    }
 
 
 def sprite(rnd, width, height, colours):
@@ -124,6 +163,8 @@ def main():
         "bitmap_to_rl": bmp,
         "rl_reader": rl,
         "rl_to_bitmap": rl,
+        "png_reader": png_seeds(rnd),
+        "fit_small": fit_seeds(rnd),
         "settings_file": settings_seeds(),
         "language_lookup": language_seeds(),
     }

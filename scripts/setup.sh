@@ -9,6 +9,8 @@ PACKAGES=(
     libgtest-dev libgmock-dev python3
     # command line
     libcli11-dev
+    # PNG files and colour reduction
+    libspng-dev libimagequant-dev
     # window: Qt 6 Widgets and the fonts the layout was designed for
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wine fonts-liberation2
     # fuzzing and sanitizer builds

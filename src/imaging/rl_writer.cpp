@@ -2,6 +2,7 @@
 #include "file_io.h"
 #include "rl_encoder.h"
 #include "rl_format.h"
+#include "rl_runs.h"
 
 namespace imaging {
 
@@ -70,30 +71,10 @@ Result<RlEncoder> RlEncoder::start(const ImageModel& model) {
 
 Status RlEncoder::addRow(const PixelRecord* row) {
     const std::size_t rowStart = m_out.size();
-    std::size_t runStart = 0;
-    std::int32_t runColour = ToRgb565(row[0].Color);
-    std::int32_t runLevel = rl::alphaLevel(row[0].Alpha);
-    for (std::size_t x = 1; x < m_width; ++x) {
-        const PixelRecord& pixel = row[x];
-        if (pixel.Color == row[x - 1].Color && pixel.Alpha == row[x - 1].Alpha) {
-            continue;  // same value as its neighbour: same colour and level, the run goes on
-        }
-        const std::int32_t colour = ToRgb565(pixel.Color);
-        const std::int32_t level = rl::alphaLevel(pixel.Alpha);
-        // Transparent pixels join a transparent run whatever their colour.
-        if (level == runLevel && (colour == runColour || runLevel == 0)) {
-            continue;
-        }
-        // Mid-row, a visible run needs 4 pixels and a transparent one 3 to be worth a run code.
-        const std::size_t length = x - runStart;
-        flush(row, runStart, length, runColour, runLevel, runLevel == 0 ? length > 2 : length > 3);
-        runStart = x;
-        runColour = colour;
-        runLevel = level;
-    }
-    // At the end of a row every run needs 4 pixels, transparent ones too.
-    const std::size_t length = m_width - runStart;
-    flush(row, runStart, length, runColour, runLevel, length > 3);
+    forEachRun(row, m_width, [this, row](std::size_t start, std::size_t length, std::int32_t colour,
+                                         std::int32_t level, bool asRun) {
+        flush(row, start, length, colour, level, asRun);
+    });
 
     const std::size_t rowBytes = m_out.size() - rowStart;
     if (rowBytes > static_cast<std::size_t>(rl::MaxRowBytes)) {

@@ -1,0 +1,378 @@
+#include "fitter.h"
+
+#include <libimagequant.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
+#include <unordered_map>
+#include <unordered_set>
+
+#include "bmp_format.h"
+#include "colour_space.h"
+#include "png_codec.h"
+#include "rl_format.h"
+#include "row_repair.h"
+
+namespace fitting {
+
+namespace {
+
+using detail::distance2;
+using detail::premultiply;
+using detail::Premultiplied;
+using tarvik::ErrorCode;
+using tarvik::makeError;
+
+namespace rl = imaging::rl;
+
+// libimagequant's speed: 1 is slowest and best. Our own refinement below, in the file's precision, does
+// the fine work, so a middle speed loses nothing that shows.
+constexpr int QuantiserSpeed = 4;
+constexpr int RefinementRounds = 4;
+
+std::uint32_t keyOf(const PixelRecord& p) {
+    return (static_cast<std::uint32_t>(p.Alpha) << 24) | (static_cast<std::uint32_t>(p.Color) & 0xFFFFFF);
+}
+
+PixelRecord recordOf(std::uint32_t key) {
+    return {static_cast<std::int32_t>(key & 0xFFFFFF), static_cast<std::int32_t>(key >> 24)};
+}
+
+bool visible(const PixelRecord& p) {
+    return p.Alpha >= imaging::bmp::MinPaletteAlpha;
+}
+
+// The values a fitted image may use: palette entries the file can show exactly, transparent aside.
+class Palette {
+public:
+    explicit Palette(std::vector<PixelRecord> entries) : m_entries(std::move(entries)) {
+        for (const PixelRecord& e : m_entries) {
+            m_shown.push_back(premultiply(e));
+        }
+    }
+
+    const std::vector<PixelRecord>& entries() const { return m_entries; }
+
+    // Nearest entry, or transparent (returned as size()) when that is nearer.
+    std::size_t nearest(const Premultiplied& p, float* distance = nullptr) const {
+        float best = distance2(p, Premultiplied{});
+        std::size_t index = m_entries.size();
+        for (std::size_t i = 0; i < m_shown.size(); ++i) {
+            const float d = distance2(p, m_shown[i]);
+            if (d < best) {
+                best = d;
+                index = i;
+            }
+        }
+        if (distance != nullptr) {
+            *distance = best;
+        }
+        return index;
+    }
+
+    PixelRecord value(std::size_t index) const {
+        return index < m_entries.size() ? m_entries[index] : PixelRecord{0, 0};
+    }
+
+private:
+    std::vector<PixelRecord> m_entries;
+    std::vector<Premultiplied> m_shown;
+};
+
+struct Distinct {
+    PixelRecord value;
+    Premultiplied shown;
+    double count;
+};
+
+std::vector<Distinct> distinctVisible(std::span<const PixelRecord> pixels) {
+    std::unordered_map<std::uint32_t, std::uint32_t> counts;
+    for (const PixelRecord& p : pixels) {
+        if (visible(p)) {
+            ++counts[keyOf(p)];
+        }
+    }
+    std::vector<Distinct> out;
+    out.reserve(counts.size());
+    for (const auto& [key, count] : counts) {
+        const PixelRecord value = recordOf(key);
+        out.push_back({value, premultiply(value), static_cast<double>(count)});
+    }
+    // Hash order is not stable between library versions; the result must not depend on it.
+    std::sort(out.begin(), out.end(), [](const Distinct& x, const Distinct& y) { return keyOf(x.value) < keyOf(y.value); });
+    return out;
+}
+
+// libimagequant's palette for the snapped colours, each entry moved to the nearest value the file shows.
+tarvik::Result<std::vector<PixelRecord>> quantiserPalette(std::span<const PixelRecord> snapped, int colours) {
+    const std::vector<Distinct> histogram = distinctVisible(snapped);
+    std::vector<liq_histogram_entry> entries;
+    entries.reserve(histogram.size());
+    for (const Distinct& d : histogram) {
+        const auto c = static_cast<std::uint32_t>(d.value.Color);
+        entries.push_back({liq_color{static_cast<unsigned char>(c & 0xFF), static_cast<unsigned char>((c >> 8) & 0xFF),
+                                     static_cast<unsigned char>((c >> 16) & 0xFF),
+                                     static_cast<unsigned char>(d.value.Alpha)},
+                           static_cast<unsigned>(d.count)});
+    }
+    std::unique_ptr<liq_attr, void (*)(liq_attr*)> attr(liq_attr_create(), liq_attr_destroy);
+    if (!attr) {
+        return makeError(ErrorCode::Io, "out of memory");
+    }
+    liq_set_max_colors(attr.get(), colours);
+    liq_set_speed(attr.get(), QuantiserSpeed);
+    std::unique_ptr<liq_histogram, void (*)(liq_histogram*)> hist(liq_histogram_create(attr.get()),
+                                                                  liq_histogram_destroy);
+    if (!hist || liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), static_cast<int>(entries.size()),
+                                          0) != LIQ_OK) {
+        return makeError(ErrorCode::Io, "the colour quantiser refused the image");
+    }
+    liq_result* raw = nullptr;
+    if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || raw == nullptr) {
+        return makeError(ErrorCode::Io, "the colour quantiser failed");
+    }
+    std::unique_ptr<liq_result, void (*)(liq_result*)> result(raw, liq_result_destroy);
+    const liq_palette* palette = liq_get_palette(result.get());
+    std::vector<PixelRecord> out;
+    std::unordered_set<std::uint32_t> seen;
+    for (unsigned i = 0; i < palette->count; ++i) {
+        const liq_color& c = palette->entries[i];
+        const PixelRecord shown = detail::nearestShown(c.r, c.g, c.b, c.a);
+        if (visible(shown) && seen.insert(keyOf(shown)).second) {
+            out.push_back(shown);
+        }
+    }
+    return out;
+}
+
+// Lloyd rounds against the input itself, every centre kept at a value the file shows; stops when a round
+// no longer lowers the error.
+Palette refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& input) {
+    Palette best(entries);
+    double bestError = std::numeric_limits<double>::infinity();
+    for (int round = 0; round <= RefinementRounds; ++round) {
+        Palette current(entries);
+        struct Sum {
+            double r = 0, g = 0, b = 0, a = 0, n = 0;
+        };
+        std::vector<Sum> sums(entries.size());
+        double error = 0;
+        for (const Distinct& d : input) {
+            float distance = 0;
+            const std::size_t index = current.nearest(d.shown, &distance);
+            error += distance * d.count;
+            if (index < sums.size()) {
+                Sum& s = sums[index];
+                s.r += d.shown.r * d.count, s.g += d.shown.g * d.count, s.b += d.shown.b * d.count;
+                s.a += d.shown.a * d.count, s.n += d.count;
+            }
+        }
+        if (error >= bestError) {
+            break;
+        }
+        bestError = error;
+        best = current;
+        if (round == RefinementRounds) {
+            break;
+        }
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            const Sum& s = sums[i];
+            if (s.n == 0 || s.a <= 0) {
+                continue;
+            }
+            // Back from premultiplied to straight colour at the mean alpha.
+            const double alpha = s.a / s.n, unscale = 255.0 / s.a;
+            const PixelRecord centre = detail::nearestShown(s.r * unscale, s.g * unscale, s.b * unscale, alpha);
+            if (visible(centre)) {
+                entries[i] = centre;
+            }
+        }
+    }
+    return best;
+}
+
+void remapNearest(std::span<const PixelRecord> input, const Palette& palette, std::vector<PixelRecord>& image) {
+    std::unordered_map<std::uint32_t, PixelRecord> chosen;
+    for (std::size_t i = 0; i < input.size(); ++i) {
+        if (!visible(input[i])) {
+            image[i] = {0, 0};
+            continue;
+        }
+        const std::uint32_t key = keyOf(input[i]);
+        auto found = chosen.find(key);
+        if (found == chosen.end()) {
+            found = chosen.emplace(key, palette.value(palette.nearest(premultiply(input[i])))).first;
+        }
+        image[i] = found->second;
+    }
+}
+
+// Floyd-Steinberg in premultiplied RGBA. Transparent input pixels stay transparent and pass no error on, so
+// no speckles appear around a sprite.
+void remapDithered(std::span<const PixelRecord> input, const Palette& palette, std::size_t width, std::size_t height,
+                   std::vector<PixelRecord>& image) {
+    std::vector<Premultiplied> here(width + 2), below(width + 2);
+    for (std::size_t y = 0; y < height; ++y) {
+        std::fill(below.begin(), below.end(), Premultiplied{});
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::size_t i = y * width + x;
+            if (!visible(input[i])) {
+                image[i] = {0, 0};
+                continue;
+            }
+            const Premultiplied p = premultiply(input[i]);
+            const Premultiplied& e = here[x + 1];
+            Premultiplied want{std::clamp(p.r + e.r, 0.0f, 255.0f), std::clamp(p.g + e.g, 0.0f, 255.0f),
+                               std::clamp(p.b + e.b, 0.0f, 255.0f), std::clamp(p.a + e.a, 0.0f, 255.0f)};
+            const PixelRecord chosen = palette.value(palette.nearest(want));
+            image[i] = chosen;
+            const Premultiplied got = premultiply(chosen);
+            const Premultiplied error{want.r - got.r, want.g - got.g, want.b - got.b, want.a - got.a};
+            auto spread = [&error](Premultiplied& to, float weight) {
+                to.r += error.r * weight, to.g += error.g * weight, to.b += error.b * weight, to.a += error.a * weight;
+            };
+            spread(here[x + 2], 7.0f / 16);
+            spread(below[x], 3.0f / 16);
+            spread(below[x + 1], 5.0f / 16);
+            spread(below[x + 2], 1.0f / 16);
+        }
+        std::swap(here, below);
+    }
+}
+
+std::int32_t countCombinations(std::span<const PixelRecord> pixels) {
+    std::unordered_set<std::uint32_t> seen;
+    for (const PixelRecord& p : pixels) {
+        if (visible(p)) {
+            seen.insert(keyOf(p));
+        }
+    }
+    return static_cast<std::int32_t>(seen.size());
+}
+
+}  // namespace
+
+PixelRecord snapToRl(const PixelRecord& pixel) {
+    if (!visible(pixel)) {
+        return {0, 0};
+    }
+    // Colour keeps the bits 5-6-5 stores; alpha becomes what its table byte decodes to.
+    return {pixel.Color & 0x00F8FCF8, rl::alphaFromLevel(rl::alphaTableByte(pixel.Alpha))};
+}
+
+std::int32_t freeStepCombinations(const ImageModel& input) {
+    std::unordered_set<std::uint32_t> seen;
+    for (const PixelRecord& p : input.Pixels) {
+        if (visible(p)) {
+            seen.insert(keyOf(snapToRl(p)));
+        }
+    }
+    return static_cast<std::int32_t>(seen.size());
+}
+
+double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const PixelRecord> image) {
+    const std::size_t n = std::min(reference.size(), image.size());
+    double sum = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        sum += distance2(premultiply(reference[i]), premultiply(image[i]));
+    }
+    if (sum == 0 || n == 0) {
+        return std::numeric_limits<double>::infinity();
+    }
+    const double mse = sum / (4.0 * static_cast<double>(n));
+    return 10.0 * std::log10(255.0 * 255.0 / mse);
+}
+
+Result<Fitted> fitImage(const ImageModel& input, const FitOptions& options) {
+    if (input.Width <= 0 || input.Height <= 0 ||
+        input.Pixels.size() != static_cast<std::size_t>(input.Width) * static_cast<std::size_t>(input.Height)) {
+        return makeError(ErrorCode::Corrupt, "no image to fit");
+    }
+    const auto width = static_cast<std::size_t>(input.Width);
+    const auto height = static_cast<std::size_t>(input.Height);
+    Fitted fitted;
+    FitReport& report = fitted.report;
+    report.combinationsBefore = input.CompressedColorCount;
+
+    // 1. What fits already is coded as plain compression codes it.
+    Result<std::vector<std::uint8_t>> plain = imaging::encodeCompressed(input);
+    if (plain) {
+        fitted.rl = std::move(plain.value());
+        report.combinationsAfter = input.CompressedColorCount;
+        report.psnr = std::numeric_limits<double>::infinity();
+        report.untouched = true;
+        return fitted;
+    }
+    const ErrorCode refusal = plain.error().code;
+    if (refusal != ErrorCode::TooManyColours && refusal != ErrorCode::RowTooLong && refusal != ErrorCode::TooLarge) {
+        return plain.error();
+    }
+    if (input.Width > rl::MaxSide || input.Height > rl::MaxSide) {
+        return makeError(ErrorCode::TooLarge, "image too large for an RL file: " + std::to_string(input.Width) +
+                                                  " x " + std::to_string(input.Height) +
+                                                  " pixels (at most 65535 a side)");
+    }
+
+    // 2. The free step: nothing the file can show is lost.
+    std::vector<PixelRecord> snapped(input.Pixels.size());
+    std::transform(input.Pixels.begin(), input.Pixels.end(), snapped.begin(), snapToRl);
+    const bool alphaTable = std::any_of(snapped.begin(), snapped.end(), [](const PixelRecord& p) {
+        return p.Alpha > 0 && p.Alpha < 255;
+    });
+    // The header, palette and row table must end within a signed 16-bit offset: a tall image leaves less
+    // room for the palette.
+    const std::int64_t roomForEntries =
+        (static_cast<std::int64_t>(rl::MaxTableEnd) - 2 - static_cast<std::int64_t>(height) -
+         static_cast<std::int64_t>(rl::OffsetPalette)) / (alphaTable ? 3 : 2) - 1;
+    const std::int32_t budget =
+        static_cast<std::int32_t>(std::min<std::int64_t>(rl::MaxPaletteColours, roomForEntries));
+    std::vector<PixelRecord> image = snapped;
+    const std::int32_t freeCount = countCombinations(snapped);
+    if (freeCount > budget) {
+        // 3. Quantise to the budget, in the file's precision.
+        if (budget < 2) {
+            return makeError(ErrorCode::TooLarge, "image too tall for an RL file: " + std::to_string(height) +
+                                                      " rows leave no room for a palette");
+        }
+        Result<std::vector<PixelRecord>> start = quantiserPalette(snapped, budget);
+        if (!start) {
+            return start.error();
+        }
+        const Palette palette = refine(std::move(start.value()), distinctVisible(input.Pixels));
+        if (options.dither) {
+            remapDithered(input.Pixels, palette, width, height, image);
+        } else {
+            remapNearest(input.Pixels, palette, image);
+        }
+        report.quantised = true;
+    }
+
+    // 4. Rows whose codes overflow: local merges in those rows only.
+    Result<std::int32_t> repaired = detail::repairRows(image, input.Pixels, width, height);
+    if (!repaired) {
+        return repaired.error();
+    }
+    report.rowsRepaired = repaired.value();
+
+    ImageModel model;
+    if (tarvik::Status made = imaging::modelFromPixels(static_cast<std::uint32_t>(width),
+                                                       static_cast<std::uint32_t>(height), image, model);
+        !made) {
+        return made.error();
+    }
+    Result<std::vector<std::uint8_t>> bytes = imaging::encodeCompressed(model);
+    if (!bytes) {
+        return bytes.error();
+    }
+    fitted.rl = std::move(bytes.value());
+    report.combinationsAfter = model.CompressedColorCount;
+    for (std::size_t i = 0; i < image.size(); ++i) {
+        report.pixelsChanged += image[i].Color != snapped[i].Color || image[i].Alpha != snapped[i].Alpha ? 1 : 0;
+    }
+    report.psnr = premultipliedPsnr(input.Pixels, image);
+    return fitted;
+}
+
+}  // namespace fitting

@@ -1,0 +1,55 @@
+#pragma once
+
+// Reduces any image to what an RL file can hold: at most 253 colour/alpha combinations beside the key and
+// at most 255 bytes of codes per row, with the least visible change.
+
+#include <cstdint>
+#include <span>
+#include <vector>
+
+#include "image_model.h"
+
+namespace fitting {
+
+using imaging::ImageModel;
+using imaging::PixelRecord;
+using tarvik::Result;
+
+struct FitOptions {
+    // Error diffusion: smoother gradients, but it breaks runs, so rows get longer before they are repaired.
+    bool dither = false;
+};
+
+struct FitReport {
+    std::int32_t combinationsBefore = 0;  // as the bitmap reader counts them, exact alpha
+    std::int32_t combinationsAfter = 0;
+    // Pixels the RL file shows differently from the input once both are taken at the precision the file
+    // stores (5-6-5 colour, 33 alpha levels); the free step changes none.
+    std::int64_t pixelsChanged = 0;
+    double psnr = 0;       // dB, premultiplied RGBA against the input; infinity when they are equal
+    bool untouched = false;  // the input fitted already: the bytes are plain compression's
+    bool quantised = false;
+    std::int32_t rowsRepaired = 0;
+};
+
+struct Fitted {
+    std::vector<std::uint8_t> rl;  // the RL file
+    FitReport report;
+};
+
+// The pixel as the RL file shows it: colour cut to 5-6-5, alpha to the value its level decodes to,
+// transparent (0, black) below alpha 7.
+PixelRecord snapToRl(const PixelRecord& pixel);
+
+// Colour/alpha combinations the image has once every pixel is snapped (needs the model's Pixels).
+std::int32_t freeStepCombinations(const ImageModel& input);
+
+// The input as a bitmap reader leaves it (Pixels bottom row first, statistics filled). An image that fits
+// is coded exactly as plain compression codes it. Refuses with the reason when no RL file can hold the
+// image: sides above 65535, or too tall for the row table, or rows too wide for any run coding.
+Result<Fitted> fitImage(const ImageModel& input, const FitOptions& options = {});
+
+// PSNR in dB of the premultiplied RGBA of two equally sized images; infinity when they are equal.
+double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const PixelRecord> image);
+
+}  // namespace fitting

@@ -1,0 +1,173 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "art.h"
+#include "fitter.h"
+#include "png_codec.h"
+#include "rl_format.h"
+#include "rl_runs.h"
+
+namespace {
+
+using namespace testimages;
+using fitting::FitOptions;
+using fitting::fitImage;
+using imaging::ImageModel;
+using imaging::PixelRecord;
+
+ImageModel modelOf(int width, int height, const std::vector<Rgba>& pixels) {
+    ImageModel model;
+    EXPECT_TRUE(imaging::decodeBitmap(makeBitmap(width, height, pixels), model));
+    return model;
+}
+
+// What a fitted file shows, bottom row first like the input, after checking what the format demands.
+std::vector<PixelRecord> decodeAndCheck(const std::vector<std::uint8_t>& rl, const ImageModel& input) {
+    ImageModel decoded;
+    EXPECT_TRUE(imaging::decodeCompressed(rl, decoded));
+    EXPECT_EQ(decoded.Width, input.Width);
+    EXPECT_EQ(decoded.Height, input.Height);
+    EXPECT_LE(decoded.RlPaletteCount - 1, imaging::rl::MaxPaletteColours);
+    const std::size_t table = 12 + 2 * decoded.RlPaletteCount + (rl[2] == 1 ? decoded.RlPaletteCount : 0);
+    std::size_t rowBytes = 0;
+    for (int row = 0; row < decoded.Height; ++row) {
+        rowBytes += rl[table + row];
+    }
+    EXPECT_EQ(rl.size(), table + decoded.Height + rowBytes) << "row table and rows disagree";
+    std::vector<PixelRecord> upright;
+    const auto width = static_cast<std::size_t>(decoded.Width);
+    for (std::size_t row = decoded.Height; row > 0; --row) {
+        upright.insert(upright.end(), decoded.Pixels.begin() + (row - 1) * width,
+                       decoded.Pixels.begin() + row * width);
+    }
+    return upright;
+}
+
+TEST(Fit, ImagesThatFitAreCodedAsPlainCompressionCodesThem) {
+    for (const auto& [width, height, pixels] :
+         {std::tuple{10, 1, redGapBlueRow()}, std::tuple{16, 16, testart::softSprite(16, 16, 3)},
+          std::tuple{253, 1, distinctColours(253)}}) {
+        const ImageModel model = modelOf(width, height, pixels);
+        ASSERT_LE(model.CompressedColorCount, 253);
+        auto fitted = fitImage(model);
+        ASSERT_TRUE(fitted) << fitted.error().detail;
+        EXPECT_EQ(fitted->rl, imaging::encodeCompressed(model).value());
+        EXPECT_TRUE(fitted->report.untouched);
+        EXPECT_TRUE(std::isinf(fitted->report.psnr));
+        EXPECT_EQ(fitted->report.pixelsChanged, 0);
+    }
+}
+
+TEST(Fit, TheFreeStepAloneIsExactWhenItIsEnough) {
+    // 400 combinations, 100 once each alpha is taken at the level the file shows (252..255 all show 255).
+    std::vector<Rgba> pixels;
+    for (int i = 0; i < 400; ++i) {
+        const int base = i / 4;
+        pixels.emplace_back(base % 10 * 24 + 3, base / 10 * 24 + 1, 100, 255 - i % 4);
+    }
+    const ImageModel model = modelOf(40, 10, pixels);
+    ASSERT_EQ(model.CompressedColorCount, 400);
+    EXPECT_EQ(fitting::freeStepCombinations(model), 100);
+    auto fitted = fitImage(model);
+    ASSERT_TRUE(fitted) << fitted.error().detail;
+    EXPECT_FALSE(fitted->report.quantised);
+    EXPECT_EQ(fitted->report.pixelsChanged, 0);
+    EXPECT_EQ(fitted->report.combinationsBefore, 400);
+    EXPECT_EQ(fitted->report.combinationsAfter, 100);
+    // Exactly the plain file of the snapped pixels.
+    std::vector<PixelRecord> snapped;
+    for (const PixelRecord& p : model.Pixels) {
+        snapped.push_back(fitting::snapToRl(p));
+    }
+    ImageModel snappedModel;
+    ASSERT_TRUE(imaging::modelFromPixels(40, 10, snapped, snappedModel));
+    EXPECT_EQ(fitted->rl, imaging::encodeCompressed(snappedModel).value());
+    // And the file shows the snapped pixels, which is all an RL file could show of the input.
+    EXPECT_EQ(fitting::premultipliedPsnr(decodeAndCheck(fitted->rl, model), snapped), INFINITY);
+}
+
+TEST(Fit, SoftEdgedArtIsReducedWithFewVisibleChanges) {
+    for (unsigned seed : {1u, 2u, 3u}) {
+        for (bool dither : {false, true}) {
+            const ImageModel model = modelOf(96, 80, testart::softSprite(96, 80, seed));
+            ASSERT_GT(fitting::freeStepCombinations(model), 253) << "the art must need more than the free step";
+            auto fitted = fitImage(model, FitOptions{dither});
+            ASSERT_TRUE(fitted) << fitted.error().detail;
+            const std::vector<PixelRecord> shown = decodeAndCheck(fitted->rl, model);
+            EXPECT_TRUE(fitted->report.quantised);
+            EXPECT_LE(fitted->report.combinationsAfter, 253);
+            // The reported figure is the file's, not an estimate.
+            EXPECT_NEAR(fitted->report.psnr, fitting::premultipliedPsnr(model.Pixels, shown), 1e-9);
+            EXPECT_GT(fitted->report.psnr, 36.0) << "seed " << seed << " dither " << dither;
+            // Transparent ground stays transparent, opaque centres stay opaque.
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                if (model.Pixels[i].Alpha < 7) {
+                    ASSERT_EQ(shown[i].Alpha, 0);
+                }
+            }
+        }
+    }
+}
+
+TEST(Fit, OverlongRowsAreMergedLocally) {
+    // A photo 600 pixels wide: every row needs about 600 bytes of codes before it is repaired.
+    const ImageModel model = modelOf(600, 40, testart::photo(600, 40, 9));
+    auto fitted = fitImage(model);
+    ASSERT_TRUE(fitted) << fitted.error().detail;
+    decodeAndCheck(fitted->rl, model);
+    EXPECT_GE(fitted->report.rowsRepaired, 36);
+    EXPECT_GT(fitted->report.psnr, 28.0);
+
+    // Rows at 255 bytes are left alone; a row at 256 is repaired with a handful of pixels changed.
+    for (int width : {255, 256}) {
+        std::vector<Rgba> row;
+        for (int x = 0; x < width; ++x) {
+            row.push_back(x % 2 ? Rgba{200, 40, 40} : Rgba{200, 48, 40});
+        }
+        const ImageModel stripes = modelOf(width, 1, row);
+        ASSERT_EQ(imaging::rowCodeBytes(stripes.Pixels.data(), width), static_cast<std::size_t>(width));
+        auto result = fitImage(stripes);
+        ASSERT_TRUE(result) << result.error().detail;
+        decodeAndCheck(result->rl, stripes);
+        EXPECT_EQ(result->report.untouched, width == 255);
+        EXPECT_EQ(result->report.pixelsChanged, width == 255 ? 0 : 2) << "one 4-pixel run, two pixels recoloured";
+    }
+}
+
+TEST(Fit, ImpossibleImagesAreRefusedWithTheReason) {
+    // Wider than 85 run codes of 255 pixels can cover, with no two neighbours alike.
+    std::vector<Rgba> wide;
+    for (int x = 0; x < 30000; ++x) {
+        wide.push_back(x % 2 ? Red : Blue);
+    }
+    auto tooWide = fitImage(modelOf(30000, 1, wide));
+    ASSERT_FALSE(tooWide);
+    EXPECT_EQ(tooWide.error().code, tarvik::ErrorCode::RowTooLong);
+    EXPECT_NE(tooWide.error().detail.find("30000"), std::string::npos);
+
+    // Taller than the row table allows.
+    auto tooTall = fitImage(modelOf(1, 32760, std::vector<Rgba>(32760, Red)));
+    ASSERT_FALSE(tooTall);
+    EXPECT_EQ(tooTall.error().code, tarvik::ErrorCode::TooLarge);
+    EXPECT_NE(tooTall.error().detail.find("too tall"), std::string::npos);
+}
+
+TEST(Fit, PngAndBitmapOfTheSamePixelsFitToTheSameBytes) {
+    const std::vector<Rgba> pixels = testart::softSprite(48, 40, 7);
+    const ImageModel fromBitmap = modelOf(48, 40, pixels);
+    // The PNG of the same pixels, written as an RL-loaded image (top row first) would be.
+    ImageModel upright;
+    upright.Width = 48, upright.Height = 40, upright.RlAlphaFlag = 1;
+    for (int row = 39; row >= 0; --row) {
+        for (int x = 0; x < 48; ++x) {
+            const Rgba& p = pixels[row * 48 + x];
+            upright.Pixels.push_back({colourOf(p), p.a});
+        }
+    }
+    ImageModel fromPng;
+    ASSERT_TRUE(imaging::decodePng(imaging::encodePng(upright).value(), fromPng));
+    EXPECT_EQ(fitImage(fromPng)->rl, fitImage(fromBitmap)->rl);
+}
+
+}  // namespace
