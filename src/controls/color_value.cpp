@@ -1,5 +1,7 @@
 #include "color_value.h"
 
+#include <QGuiApplication>
+
 #include <array>
 
 namespace controls {
@@ -12,13 +14,16 @@ struct PaletteSlot {
     bool defined;
 };
 
-// Indexed by system colour number. Qt has fewer roles than the desktop has system colours, so
-// several indices share the nearest role; 25 is unused by the numbering and stays undefined.
+// Indexed by system colour number: the palette role that plays the same part in the desktop theme. Text
+// colours and the backgrounds they are drawn on come from matching roles (caption text 9 on caption 2,
+// inactive caption text 19 on inactive caption 3, button text 18 on button face 15), so a pair keeps its
+// contrast whatever the theme. Borders (10, 11) take the button face they are drawn beside; the desktop and
+// the application workspace (1, 12) the dark backdrop shade. 25 is unused by the numbering.
 constexpr std::array<PaletteSlot, 31> SystemSlots{{
     {QPalette::Active, QPalette::Button, true},             // 0 scroll bar
     {QPalette::Active, QPalette::Dark, true},               // 1 desktop
     {QPalette::Active, QPalette::Highlight, true},          // 2 active caption
-    {QPalette::Inactive, QPalette::Mid, true},              // 3 inactive caption
+    {QPalette::Inactive, QPalette::Highlight, true},        // 3 inactive caption
     {QPalette::Active, QPalette::Window, true},             // 4 menu
     {QPalette::Active, QPalette::Base, true},               // 5 window
     {QPalette::Active, QPalette::Shadow, true},             // 6 window frame
@@ -43,7 +48,7 @@ constexpr std::array<PaletteSlot, 31> SystemSlots{{
     {QPalette::Active, QPalette::NoRole, false},            // 25
     {QPalette::Active, QPalette::Link, true},               // 26 hot-tracked item
     {QPalette::Active, QPalette::Highlight, true},          // 27 active caption gradient
-    {QPalette::Inactive, QPalette::Mid, true},              // 28 inactive caption gradient
+    {QPalette::Inactive, QPalette::Highlight, true},        // 28 inactive caption gradient
     {QPalette::Active, QPalette::Highlight, true},          // 29 menu highlight
     {QPalette::Active, QPalette::Window, true},             // 30 menu bar
 }};
@@ -71,6 +76,14 @@ std::optional<QColor> translateColor(std::uint32_t value, const QPalette& palett
     }
     return QColor(static_cast<int>(value & 0xFF), static_cast<int>((value >> 8) & 0xFF),
                   static_cast<int>((value >> 16) & 0xFF));
+}
+
+QColor colorForPainting(std::uint32_t value, const QPalette& palette) {
+    return translateColor(value, palette).value_or(QColor(Qt::black));
+}
+
+QColor colorForPainting(std::uint32_t value) {
+    return colorForPainting(value, QGuiApplication::palette());
 }
 
 bool isValidColorValue(std::uint32_t value) {

@@ -32,6 +32,11 @@ constexpr std::uint32_t systemColorValue(SystemColor color) {
 // Empty when the value names no colour (an unknown system index, or stray bits in the top byte).
 std::optional<QColor> translateColor(std::uint32_t value, const QPalette& palette);
 
+// For painting: a value that names no colour paints black, which is what a failed translation leaves.
+// Without a palette, the application's.
+QColor colorForPainting(std::uint32_t value, const QPalette& palette);
+QColor colorForPainting(std::uint32_t value);
+
 bool isValidColorValue(std::uint32_t value);
 
 // The 0x00BBGGRR form of an RGB colour; alpha is dropped.

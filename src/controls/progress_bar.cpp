@@ -373,7 +373,7 @@ bool cpvProgressBar::setMousePointer(int pointer) {
 
 QColor cpvProgressBar::resolvedColor(std::uint32_t value) const {
     // Values are checked on assignment; one that slipped in through a saved form paints black.
-    return translateColor(value, palette()).value_or(QColor(Qt::black));
+    return colorForPainting(value, palette());
 }
 
 int cpvProgressBar::borderWidth() const {

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -17,6 +16,7 @@
 #include "folder_tab.h"
 #include "frm_travail.h"
 #include "program_settings.h"
+#include "window_support.h"
 
 namespace shell {
 namespace {
@@ -24,14 +24,8 @@ namespace {
 constexpr std::string_view BitmapPattern = "*.bmp";
 constexpr int EntryPathRole = Qt::UserRole;
 
-// Paths stay bytes from the file system to the engine, so that names which are not valid UTF-8 still work.
-std::string fileSystemText(const QString& text) {
-    return QFile::encodeName(text).toStdString();
-}
-
-QString displayText(const std::string& path) {
-    return QFile::decodeName(QByteArray::fromStdString(path));
-}
+using viewer::pathBytes;
+using viewer::pathText;
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
@@ -40,7 +34,7 @@ QString text(const std::string& value) {
 }  // namespace
 
 std::filesystem::path BatchTab::programFolderPath() const {
-    return std::filesystem::path(fileSystemText(m_form.settingsFolder()));
+    return std::filesystem::path(pathBytes(m_form.settingsFolder()));
 }
 
 // Hands the engine's reports to the window's thread, at most one pending at a time: a fast run reports
@@ -99,7 +93,7 @@ QString BatchTab::startFolder(settings::Folder setting) const {
     const std::string stored = settings::readSetting(programFolderPath(), settings::folderKey(setting), "c:\\");
     // "c:\" is where the browser starts on the system the settings file was made for; a folder that is not
     // there opens the browser in the home folder.
-    const QString folder = displayText(stored);
+    const QString folder = pathText(stored);
     return QFileInfo(folder).isDir() ? folder : QDir::homePath();
 }
 
@@ -107,9 +101,9 @@ void BatchTab::chooseSourceFolder() {
     const QString chosen = viewer::BrowseForFolder(m_dialogs, &m_form, startFolder(m_sourceSetting),
                                                    text(m_form.language().message(4)));
     if (!chosen.isEmpty()) {
-        const std::string folder = batch::sourceFolderText(fileSystemText(chosen));
+        const std::string folder = batch::sourceFolderText(pathBytes(chosen));
         viewer::rememberFolder(programFolderPath(), m_sourceSetting, folder);
-        m_c.sourceFolder->setText(displayText(folder));
+        m_c.sourceFolder->setText(pathText(folder));
         fillList();
         setCountLabel();
     }
@@ -121,7 +115,7 @@ void BatchTab::chooseBackupFolder() {
                                                    text(m_form.language().message(3)));
     if (!chosen.isEmpty()) {
         m_c.backupFolder->setText(chosen);
-        viewer::rememberFolder(programFolderPath(), m_backupSetting, batch::sourceFolderText(fileSystemText(chosen)));
+        viewer::rememberFolder(programFolderPath(), m_backupSetting, batch::sourceFolderText(pathBytes(chosen)));
     }
     updateStartButton();
 }
@@ -159,18 +153,18 @@ void BatchTab::updateStartButton() {
     for (int i = 0; i < m_c.fileList->count() && !anyMarked; ++i) {
         anyMarked = m_c.fileList->item(i)->checkState() == Qt::Checked;
     }
-    const bool backupExists = batch::PathExists(fileSystemText(m_c.backupFolder->text()));
+    const bool backupExists = batch::PathExists(pathBytes(m_c.backupFolder->text()));
     m_c.start->setEnabled(batch::startButtonState(anyMarked, backupExists, m_c.start->isEnabled()));
 }
 
 void BatchTab::fillList() {
-    QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    viewer::BusyCursor busy;
     m_c.fileList->clear();
     const std::vector<std::string> files = batch::FindFiles(
-        fileSystemText(m_c.sourceFolder->text()), BitmapPattern, m_c.includeSubfolders->isChecked());
+        pathBytes(m_c.sourceFolder->text()), BitmapPattern, m_c.includeSubfolders->isChecked());
     m_c.fileList->setUpdatesEnabled(false);
     for (const std::string& path : files) {
-        auto* item = new QListWidgetItem(displayText(path));
+        auto* item = new QListWidgetItem(pathText(path));
         // The mark is toggled by a click anywhere on the entry (entryClicked), not only on its box.
         item->setFlags(Qt::ItemIsEnabled | Qt::ItemIsSelectable);
         item->setCheckState(Qt::Checked);
@@ -179,7 +173,6 @@ void BatchTab::fillList() {
     }
     m_c.fileList->setUpdatesEnabled(true);
     m_listed = true;
-    QGuiApplication::restoreOverrideCursor();
 }
 
 void BatchTab::setCountLabel() {
@@ -201,8 +194,8 @@ void BatchTab::start() {
     batch::Plan plan;
     plan.direction = m_direction;
     plan.entries = entries();
-    plan.sourceFolder = fileSystemText(m_c.sourceFolder->text());
-    plan.backupFolder = fileSystemText(m_c.backupFolder->text());
+    plan.sourceFolder = pathBytes(m_c.sourceFolder->text());
+    plan.backupFolder = pathBytes(m_c.backupFolder->text());
     plan.copyOthers = m_c.copyOthers->isChecked();
     plan.jobs = 0;
 

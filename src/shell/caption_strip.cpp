@@ -6,7 +6,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "ole_color.h"
+#include "color_value.h"
+#include "twips.h"
 
 namespace shell {
 namespace {
@@ -41,7 +42,7 @@ constexpr int FaceNameChars = 31;
 cLogo::cLogo() : m_startRgb(toRgb(m_startColor)), m_endRgb(toRgb(m_endColor)) {}
 
 cLogo::Rgb cLogo::toRgb(std::uint32_t color) {
-    const QColor c = translateOleColor(color);
+    const QColor c = controls::colorForPainting(color);
     return Rgb{c.red(), c.green(), c.blue()};
 }
 

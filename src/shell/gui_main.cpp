@@ -12,6 +12,7 @@
 #include "main_form.h"
 #include "program_settings.h"
 #include "shell_version.h"
+#include "window_support.h"
 #include "single_instance.h"
 
 namespace shell {
@@ -62,7 +63,7 @@ int runGui(int argc, char** argv, const MainFormHook& attach) {
     const QStringList paths = filePaths(QApplication::arguments());
 
     // One window per settings folder: two windows would overwrite each other's remembered folders.
-    SingleInstance instance(QString::fromStdString(where.settingsFolder.string()));
+    SingleInstance instance(viewer::fromPath(where.settingsFolder));
     if (!instance.claim()) {
         instance.handOver(paths, HandOverTimeoutMs);
         return 0;

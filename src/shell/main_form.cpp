@@ -5,13 +5,15 @@
 #include <QDesktopServices>
 #include <QUrl>
 
+#include "color_value.h"
 #include "design_widgets.h"
-#include "ole_color.h"
 #include "picture_box.h"
 #include "program_settings.h"
 #include "shell_version.h"
+#include "twips.h"
 #include "widget_translation.h"
 #include "window_drag.h"
+#include "window_support.h"
 
 namespace shell {
 namespace {
@@ -24,13 +26,8 @@ constexpr int TabTextOffset = 3;
 constexpr int VersionTextOffset = 1;
 constexpr int PageOutOfSightTwips = -5000;
 
-std::filesystem::path toPath(const QString& folder) {
-    return std::filesystem::path(folder.toStdString());
-}
-
-QString fromPath(const std::filesystem::path& path) {
-    return QString::fromStdString(path.string());
-}
+using viewer::fromPath;
+using viewer::toPath;
 
 // A language that could not be loaded or stored leaves the window as usable as before, so it is no reason
 // for a message box; the reason goes to standard error.
@@ -167,7 +164,7 @@ void MainForm::SelectTab(int index) {
         }
         for (int k = 0; k < PageCount; ++k) {
             const bool isFront = k == index;
-            m_tabButtons[k]->setForeColor(translateOleColor(isFront ? FrontTabText : BackTabText));
+            m_tabButtons[k]->setForeColor(controls::colorForPainting(isFront ? FrontTabText : BackTabText));
             m_tabLogos[k]->setStartColor(isFront ? FrontTabColor : BackTabColor);
             m_tabLogos[k]->setEndColor(isFront ? FrontTabColor : BackTabColor);
         }

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "caption_strip.h"
+#include "image_tab_controls.h"
 #include "language.h"
 #include "language_list.h"
 #include "program_settings.h"
@@ -28,41 +29,20 @@ class LinkLabel;
 class PictureBox;
 class WindowDragger;
 
-// The controls of the single-image page, named as their objectName says.
-struct ImagePageControls {
+// The controls of the single-image page, named as their objectName says: those the image tab's commands use,
+// and those that only make up the layout.
+struct ImagePageControls : viewer::ImageTabControls {
     PictureBox* PictMenu = nullptr;
     QLabel* LblTitre = nullptr;
-    QLineEdit* TextCheminBMP = nullptr;
-    QPushButton* CmdOuvrirBMP = nullptr;
-    QPushButton* CmdSaveBMP = nullptr;
-    QPushButton* CmdCompressRL = nullptr;
     EtchedFrame* Frame1 = nullptr;
     QLabel* LbLTitreInfoBMP = nullptr;
     std::array<QLabel*, 4> LblInfoBmp{};
-    QLabel* LblTailleFichier = nullptr;
-    QLabel* LbLargeurImg = nullptr;
-    QLabel* LbHauteurImg = nullptr;
-    QLabel* LblColorDef = nullptr;
     EtchedFrame* Frame2 = nullptr;
     QLabel* LbLTitreInfoIMAGE = nullptr;
-    QLabel* LblCheckCompress = nullptr;
-    QLabel* LblChkAlpha = nullptr;
     PictureBox* Picture1 = nullptr;
-    QCheckBox* ChkCompress = nullptr;
-    QCheckBox* ChkAlpha = nullptr;
-    QLabel* LblNbPixelAlpha = nullptr;
-    QLabel* LblNbPixelAlpha0 = nullptr;
-    QLabel* LblNbCouleurs = nullptr;
-    QLabel* LblNbCouleurs16 = nullptr;
-    QLabel* TxtNbAlpha = nullptr;
-    QLabel* TxtNbAlpha0 = nullptr;
-    QLabel* TxtNbCouleur = nullptr;
-    QLabel* TxtNbCouleur16 = nullptr;
     EtchedFrame* Frame3 = nullptr;
     QLabel* LbLTitreIMAGE = nullptr;
     PictureBox* Picture4 = nullptr;
-    std::array<QRadioButton*, 3> OptAffichage{};
-    std::array<QLabel*, 3> LblOpt{};
 };
 
 // The controls of a batch page. Both pages are built alike; the comments give the compression page's names,

@@ -11,11 +11,12 @@
 
 #include <algorithm>
 
+#include "color_value.h"
 #include "design_fonts.h"
 #include "design_widgets.h"
 #include "main_form.h"
-#include "ole_color.h"
 #include "picture_box.h"
+#include "twips.h"
 #include "window_drag.h"
 
 namespace shell {
@@ -67,8 +68,8 @@ QRect twips(int left, int top, int width, int height) {
 
 void setTextColor(QWidget* widget, std::uint32_t color) {
     QPalette palette = widget->palette();
-    palette.setColor(QPalette::Active, QPalette::WindowText, translateOleColor(color));
-    palette.setColor(QPalette::Inactive, QPalette::WindowText, translateOleColor(color));
+    palette.setColor(QPalette::Active, QPalette::WindowText, controls::colorForPainting(color));
+    palette.setColor(QPalette::Inactive, QPalette::WindowText, controls::colorForPainting(color));
     widget->setPalette(palette);
 }
 
@@ -100,8 +101,8 @@ QPushButton* button(QWidget* parent, const char* name, const QRect& geometryTwip
 PictureBox* pictureBox(QWidget* parent, const char* name, const QRect& geometryTwips, std::uint32_t backColor,
                        int index = -1) {
     auto* widget = place<PictureBox>(parent, name, geometryTwips, normalFont(), index);
-    widget->setBackColor(translateOleColor(backColor));
-    widget->setForeColor(translateOleColor(White));
+    widget->setBackColor(controls::colorForPainting(backColor));
+    widget->setForeColor(controls::colorForPainting(White));
     return widget;
 }
 
@@ -121,8 +122,8 @@ void MainForm::buildWindow() {
     setFont(normalFont());
 
     QPalette pal = palette();
-    pal.setColor(QPalette::Window, translateOleColor(BackgroundColor));
-    pal.setColor(QPalette::WindowText, translateOleColor(White));
+    pal.setColor(QPalette::Window, controls::colorForPainting(BackgroundColor));
+    pal.setColor(QPalette::WindowText, controls::colorForPainting(White));
     pal.setColor(QPalette::Disabled, QPalette::WindowText, QColor(0x80, 0x80, 0x80));
     setPalette(pal);
     setAutoFillBackground(true);
@@ -150,7 +151,7 @@ void MainForm::buildWindow() {
         PictureBox* tab =
             pictureBox(this, "PictBp", tabGeometry[k], k == 0 ? FirstTabColor : InactiveTabColor, k);
         tab->setFont(arialFont(9.75, true));
-        tab->setForeColor(translateOleColor(k == 0 ? White : 0));
+        tab->setForeColor(controls::colorForPainting(k == 0 ? White : 0));
         tab->setToolTip(tabTips[k]);
         tab->setCursor(Qt::PointingHandCursor);
         connect(tab, &PictureBox::mouseReleased, this,
@@ -246,6 +247,7 @@ void MainForm::fitCaptions() {
 void MainForm::buildImagePage() {
     QWidget* page = m_pages[0];
     ImagePageControls& c = m_image;
+    c.window = this;
     c.PictMenu = m_pages[0];
     c.LblTitre = label(page, "LblTitre", twips(360, 360, 3015, 255), QStringLiteral("Chemin fichier BMP"),
                        titleFont(), 0);
@@ -339,9 +341,9 @@ void MainForm::buildImagePage() {
         box->setAlignment(Qt::AlignCenter);
         box->setAutoFillBackground(true);
         QPalette pal = box->palette();
-        pal.setColor(QPalette::Window, translateOleColor(White));
-        pal.setColor(QPalette::Active, QPalette::WindowText, translateOleColor(NumberBoxText));
-        pal.setColor(QPalette::Inactive, QPalette::WindowText, translateOleColor(NumberBoxText));
+        pal.setColor(QPalette::Window, controls::colorForPainting(White));
+        pal.setColor(QPalette::Active, QPalette::WindowText, controls::colorForPainting(NumberBoxText));
+        pal.setColor(QPalette::Inactive, QPalette::WindowText, controls::colorForPainting(NumberBoxText));
         box->setPalette(pal);
         box->setEnabled(false);
         *row.labelSlot = title;

@@ -1,13 +1,13 @@
 #include "page_commands.h"
 
 #include <QEvent>
-#include <QFile>
 #include <QTimer>
 
 #include "batch_tab.h"
 #include "file_dialogs.h"
 #include "image_tab.h"
 #include "main_form.h"
+#include "window_support.h"
 
 namespace shell {
 namespace {
@@ -26,34 +26,8 @@ PageCommands* PageCommands::attach(MainForm& form, std::shared_ptr<viewer::FileD
 
 PageCommands::PageCommands(MainForm& form, std::shared_ptr<viewer::FileDialogs> dialogs)
     : QObject(&form), m_form(form), m_dialogs(std::move(dialogs)) {
-    const ImagePageControls& page = form.imagePage();
-    viewer::ImageTabControls controls;
-    controls.window = &form;
-    controls.TextCheminBMP = page.TextCheminBMP;
-    controls.CmdOuvrirBMP = page.CmdOuvrirBMP;
-    controls.CmdSaveBMP = page.CmdSaveBMP;
-    controls.CmdCompressRL = page.CmdCompressRL;
-    controls.LblTailleFichier = page.LblTailleFichier;
-    controls.LbLargeurImg = page.LbLargeurImg;
-    controls.LbHauteurImg = page.LbHauteurImg;
-    controls.LblColorDef = page.LblColorDef;
-    controls.LblCheckCompress = page.LblCheckCompress;
-    controls.ChkCompress = page.ChkCompress;
-    controls.LblChkAlpha = page.LblChkAlpha;
-    controls.ChkAlpha = page.ChkAlpha;
-    controls.LblNbPixelAlpha = page.LblNbPixelAlpha;
-    controls.TxtNbAlpha = page.TxtNbAlpha;
-    controls.LblNbPixelAlpha0 = page.LblNbPixelAlpha0;
-    controls.TxtNbAlpha0 = page.TxtNbAlpha0;
-    controls.LblNbCouleurs = page.LblNbCouleurs;
-    controls.TxtNbCouleur = page.TxtNbCouleur;
-    controls.LblNbCouleurs16 = page.LblNbCouleurs16;
-    controls.TxtNbCouleur16 = page.TxtNbCouleur16;
-    controls.OptAffichage = page.OptAffichage;
-    controls.LblOpt = page.LblOpt;
     m_imageTab = new viewer::ImageTab(
-        controls, form.language(),
-        std::filesystem::path(QFile::encodeName(form.settingsFolder()).toStdString()), *m_dialogs, this);
+        form.imagePage(), form.language(), viewer::toPath(form.settingsFolder()), *m_dialogs, this);
     m_compression = new BatchTab(form, batch::Direction::Compress, *m_dialogs, this);
     m_decompression = new BatchTab(form, batch::Direction::Decompress, *m_dialogs, this);
 

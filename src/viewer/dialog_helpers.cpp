@@ -2,18 +2,11 @@
 
 #include <algorithm>
 
+#include "ascii_case.h"
+
 namespace viewer {
 
 namespace {
-
-bool endsWithIgnoringCase(std::string_view text, std::string_view suffix) {
-    if (text.size() < suffix.size()) {
-        return false;
-    }
-    auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; };
-    return std::equal(suffix.begin(), suffix.end(), text.end() - static_cast<std::ptrdiff_t>(suffix.size()),
-                      [&](char a, char b) { return lower(a) == lower(b); });
-}
 
 std::vector<std::string> splitPatterns(std::string_view pattern) {
     std::vector<std::string> patterns;
@@ -101,7 +94,7 @@ std::string completeSaveFileName(std::string_view chosen, std::span<const FileFi
         static_cast<std::size_t>(std::clamp(selectedType, 1, static_cast<int>(filters.size())));
     for (std::size_t i = 0; i < selected; ++i) {
         const auto extension = patternExtension(filters[i].pattern);
-        if (!extension.empty() && endsWithIgnoringCase(chosen, extension)) {
+        if (!extension.empty() && tarvik::endsWithIgnoringCase(chosen, extension)) {
             return std::string(chosen);
         }
     }

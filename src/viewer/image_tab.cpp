@@ -1,7 +1,6 @@
 #include "image_tab.h"
 
 #include <QCheckBox>
-#include <QFile>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -14,22 +13,10 @@
 #include "dialog_helpers.h"
 #include "file_dialogs.h"
 #include "program_settings.h"
+#include "window_support.h"
 
 namespace viewer {
 namespace {
-
-// The hourglass for as long as the object lives.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor&) = delete;
-    BusyCursor& operator=(const BusyCursor&) = delete;
-};
-
-std::filesystem::path toPath(const QString& path) {
-    return std::filesystem::path(QFile::encodeName(path).toStdString());
-}
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
@@ -260,11 +247,11 @@ void ImageTab::setButtons(bool canSaveBitmap, bool canCompress) {
 }
 
 QString ImageTab::readFolder(settings::Folder folder) const {
-    return text(settings::readSetting(m_programFolder, settings::folderKey(folder), ""));
+    return pathText(settings::readSetting(m_programFolder, settings::folderKey(folder), ""));
 }
 
 void ImageTab::writeFolder(settings::Folder folder, const QString& path) const {
-    rememberFolder(m_programFolder, folder, folderOfPath(path.toStdString()));
+    rememberFolder(m_programFolder, folder, folderOfPath(pathBytes(path)));
 }
 
 void ImageTab::reportFailure(const QString& title, const QString& path, const tarvik::Error& error) {

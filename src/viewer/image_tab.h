@@ -14,46 +14,15 @@
 #include "frm_image.h"
 #include "image_model.h"
 #include "image_panel.h"
+#include "image_tab_controls.h"
 #include "language.h"
 #include "program_settings.h"
 
-class QCheckBox;
-class QLabel;
-class QLineEdit;
-class QPushButton;
-class QRadioButton;
 class QWidget;
 
 namespace viewer {
 
 class FileDialogs;
-
-// The tab's controls, named as their objectName says; `window` is the main window.
-struct ImageTabControls {
-    QWidget* window = nullptr;
-    QLineEdit* TextCheminBMP = nullptr;
-    QPushButton* CmdOuvrirBMP = nullptr;
-    QPushButton* CmdSaveBMP = nullptr;
-    QPushButton* CmdCompressRL = nullptr;
-    QLabel* LblTailleFichier = nullptr;
-    QLabel* LbLargeurImg = nullptr;
-    QLabel* LbHauteurImg = nullptr;
-    QLabel* LblColorDef = nullptr;
-    QLabel* LblCheckCompress = nullptr;
-    QCheckBox* ChkCompress = nullptr;
-    QLabel* LblChkAlpha = nullptr;
-    QCheckBox* ChkAlpha = nullptr;
-    QLabel* LblNbPixelAlpha = nullptr;
-    QLabel* TxtNbAlpha = nullptr;
-    QLabel* LblNbPixelAlpha0 = nullptr;
-    QLabel* TxtNbAlpha0 = nullptr;
-    QLabel* LblNbCouleurs = nullptr;
-    QLabel* TxtNbCouleur = nullptr;
-    QLabel* LblNbCouleurs16 = nullptr;
-    QLabel* TxtNbCouleur16 = nullptr;
-    std::array<QRadioButton*, DisplayModeCount> OptAffichage{};
-    std::array<QLabel*, DisplayModeCount> LblOpt{};
-};
 
 class ImageTab : public QObject {
     Q_OBJECT
