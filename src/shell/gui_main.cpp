@@ -11,7 +11,7 @@
 #include "design_fonts.h"
 #include "main_form.h"
 #include "program_settings.h"
-#include "shell_version.h"
+#include "version.h"
 #include "window_support.h"
 #include "single_instance.h"
 
@@ -57,8 +57,7 @@ int runGui(int argc, char** argv, const MainFormHook& attach) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvikBMP"));
-    QApplication::setApplicationVersion(QStringLiteral(
-        TARVIK_SHELL_VERSION_MAJOR "." TARVIK_SHELL_VERSION_MINOR "." TARVIK_SHELL_VERSION_PATCH));
+    QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
     const settings::ProgramLocations where = settings::programLocations();
     const QStringList paths = filePaths(QApplication::arguments());
 

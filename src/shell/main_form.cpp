@@ -9,8 +9,8 @@
 #include "design_widgets.h"
 #include "picture_box.h"
 #include "program_settings.h"
-#include "shell_version.h"
 #include "twips.h"
+#include "version.h"
 #include "widget_translation.h"
 #include "window_drag.h"
 #include "window_support.h"
@@ -90,10 +90,7 @@ void MainForm::load() {
     }
     SelectTab(0);
     m_versionLogo.setDrawingObject(m_versionStrip);
-    m_versionLogo.setCaption(QStringLiteral("Version: ") +
-                             QStringLiteral(TARVIK_SHELL_VERSION_MAJOR).trimmed() + QLatin1Char('.') +
-                             QStringLiteral(TARVIK_SHELL_VERSION_MINOR) + QLatin1Char('.') +
-                             QStringLiteral(TARVIK_SHELL_VERSION_PATCH));
+    m_versionLogo.setCaption(QStringLiteral("Version: " TARVIK_VERSION));
     m_versionLogo.setXDecal(VersionTextOffset);
     m_versionLogo.setStartColor(FrontTabColor);
     m_versionLogo.setEndColor(FrontTabColor);
