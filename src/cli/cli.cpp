@@ -33,12 +33,8 @@ int run(int argc, char** argv) {
     app.set_version_flag("--version", std::string("tarvikbmp ") + TARVIK_VERSION);
     app.require_subcommand(1);
     int exitCode = 0;
-#ifdef TARVIK_HAS_IMAGE_COMMANDS
     addImageCommands(app, exitCode);
-#endif
-#ifdef TARVIK_HAS_BATCH_COMMAND
     addBatchCommand(app, exitCode);
-#endif
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
