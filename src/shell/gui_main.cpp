@@ -10,6 +10,7 @@
 
 #include "design_fonts.h"
 #include "main_form.h"
+#include "program_icon.h"
 #include "program_settings.h"
 #include "version.h"
 #include "window_support.h"
@@ -58,6 +59,9 @@ int runGui(int argc, char** argv, const MainFormHook& attach) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvikBMP"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));
+    // The desktop entry's name, so that window managers and task bars show the entry's icon and name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("tarvikbmp"));
+    QApplication::setWindowIcon(viewer::programIcon());
     const settings::ProgramLocations where = settings::programLocations();
     const QStringList paths = filePaths(QApplication::arguments());
 

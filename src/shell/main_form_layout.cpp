@@ -16,6 +16,7 @@
 #include "design_widgets.h"
 #include "main_form.h"
 #include "picture_box.h"
+#include "program_icon.h"
 #include "twips.h"
 #include "window_drag.h"
 
@@ -118,6 +119,7 @@ EtchedFrame* frame(QWidget* parent, const char* name, const QRect& geometryTwips
 void MainForm::buildWindow() {
     setObjectName(QStringLiteral("MainForm"));
     setWindowTitle(WindowTitle);
+    setWindowIcon(viewer::programIcon());
     setFixedSize(twipsToPixels(4380), twipsToPixels(6600));
     setFont(normalFont());
 

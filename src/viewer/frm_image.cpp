@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+#include "program_icon.h"
+
 namespace viewer {
 
 PreviewPicture::PreviewPicture(QWidget* parent) : QWidget(parent) {
@@ -32,6 +34,7 @@ void FitWindowToClient(QWidget* window, int clientWidth, int clientHeight) {
 
 FrmImage::FrmImage(QWidget* parent) : QWidget(parent, Qt::Window) {
     setObjectName(QStringLiteral("FrmImage"));
+    setWindowIcon(programIcon());
     setAttribute(Qt::WA_DeleteOnClose);
     // Closing the preview never ends the program, whatever other windows are shown.
     setAttribute(Qt::WA_QuitOnClose, false);

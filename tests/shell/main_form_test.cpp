@@ -6,6 +6,7 @@
 
 #include "design_fonts.h"
 #include "design_widgets.h"
+#include "frm_image.h"
 #include "main_form.h"
 #include "picture_box.h"
 #include "viewer_test_support.h"
@@ -190,6 +191,22 @@ private slots:
         QCOMPARE(form.tabTitle(0), QStringLiteral("Général"));
         QTest::mouseClick(form.languageFlag(2), Qt::RightButton, {}, QPoint(10, 8));  // not a click
         QCOMPARE(viewer_test::setting(home, "Language"), QStringLiteral("1"));
+    }
+
+    // The drawn icon, every size of it, on the main window and on the preview window.
+    void bothWindowsShowTheProgramIcon() {
+        QTemporaryDir home;
+        MainForm form(home.path());
+        viewer::FrmImage preview;
+        for (const QWidget* window : {static_cast<const QWidget*>(&form), static_cast<const QWidget*>(&preview)}) {
+            const QIcon icon = window->windowIcon();
+            QCOMPARE(icon.availableSizes().size(), 6);
+            for (int size : {16, 48, 256}) {
+                const QImage drawn(QStringLiteral(TARVIK_TEST_LANGUAGE_DATA "/icons/tarvikbmp-%1.png").arg(size));
+                QVERIFY(!drawn.isNull());
+                QCOMPARE(icon.pixmap(size).toImage().convertToFormat(drawn.format()), drawn);
+            }
+        }
     }
 
     // An installed copy: the executables' folder holds no language file, the data lies under share/ and the
