@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Runs after the normal tests: the whole test suite again with AddressSanitizer and
+# Runs after the normal tests: the Debian package built and checked, then the whole test suite again with AddressSanitizer and
 # UndefinedBehaviorSanitizer (build-asan), then every fuzz target for a short while on its committed seeds
 # (build-fuzz, clang). Any sanitizer report, test failure or fuzz finding fails the script.
 #
@@ -10,6 +10,11 @@ JOBS=$(nproc)
 FUZZ_SECONDS=${FUZZ_SECONDS:-30}
 started=$(date +%s)
 elapsed() { echo "$(($(date +%s) - started))s"; }
+
+# The Debian package from the tested build: file list, dependencies, desktop entry, AppStream file, manual.
+echo "== Debian package"
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+packaging/check_deb.sh build
 
 # Debug: an optimised build with debug information takes twice as long to compile on two cores, and the
 # tests run in about a minute either way.

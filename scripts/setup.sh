@@ -13,6 +13,9 @@ PACKAGES=(
     libspng-dev libimagequant-dev
     # window: Qt 6 Widgets and the fonts the layout was designed for
     qt6-base-dev qt6-base-dev-tools libgl-dev fonts-wine fonts-liberation2
+    # install and package: manual page from --help, checks of the desktop entry and AppStream file, .deb
+    # dependencies, bash completion (its tests source it)
+    help2man desktop-file-utils appstream dpkg-dev man-db bash-completion
     # fuzzing and sanitizer builds
     clang libclang-rt-14-dev
 )

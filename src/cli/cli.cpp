@@ -10,7 +10,35 @@ namespace cli {
 
 namespace {
 constexpr std::string_view Subcommands[] = {"info", "compress", "decompress", "batch"};
-}
+
+// The manual page is made from these help texts at build time, so what it says about exit codes, the JSON
+// keys and the places the program uses is kept here, beside the commands it describes.
+constexpr const char* HelpFooter =
+    R"(Run "tarvikbmp COMMAND --help" for the arguments of one command. Without a command, or with only file
+paths, tarvikbmp opens the window (the program tarvikbmp-window) on those files; a second start hands its
+files to the window already open.
+
+Exit status:
+  0    done
+  1    failed; the reason is on stderr and an output file is left unchanged or absent
+  2    usage error
+  130  interrupted by Ctrl-C (batch: files under way are finished, what was written stays)
+
+Files:
+  The window keeps the folders last used and the chosen language in TarvikBMP.ini. A copy whose folder
+  holds language files (.lng) keeps it there, beside the program; an installed copy keeps it in
+  $XDG_CONFIG_HOME/tarvikbmp (default ~/.config/tarvikbmp) and reads its language files and flags from
+  share/tarvikbmp under its install prefix.
+
+Environment:
+  TARVIKBMP_HOME   one folder for the settings file, the language files and the flags, in any mode
+  XDG_CONFIG_HOME  where an installed copy keeps its settings folder)";
+
+constexpr const char* InfoFooter =
+    R"(With --json, one object with the keys format ("bmp", "rl" or "unknown"), file_size, width, height,
+bit_depth, windows_colors, compressed_colors, alpha_pixels, transparent_pixels and compressible; a number
+that does not apply is null.)";
+}  // namespace
 
 bool wantsCommandLine(int argc, char** argv) {
     if (argc < 2) {
@@ -35,6 +63,11 @@ int run(int argc, char** argv) {
     int exitCode = 0;
     addImageCommands(app, exitCode);
     addBatchCommand(app, exitCode);
+    // Set once the commands exist, so that they do not inherit the program's footer.
+    app.footer(HelpFooter);
+    for (CLI::App* info : app.get_subcommands([](CLI::App* command) { return command->get_name() == "info"; })) {
+        info->footer(InfoFooter);
+    }
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& e) {
