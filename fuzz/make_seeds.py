@@ -161,6 +161,9 @@ def main():
     corpora = {
         "bitmap_reader": bmp,
         "bitmap_to_rl": bmp,
+        # Soft edges: alphas 1..6 beside opaque pixels, as anti-aliased art has them.
+        "entry_points": dict(bmp, bmp32_soft_edges=bitmap(
+            12, 3, [(255, 0, 0, a) for a in (1, 255, 255, 255, 255, 2, 3, 255, 6, 7, 0, 255)] * 3)),
         "rl_reader": rl,
         "rl_to_bitmap": rl,
         "png_reader": png_seeds(rnd),

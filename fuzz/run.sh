@@ -4,7 +4,8 @@
 # seeds stay as they are; a crash leaves its input in BUILD/fuzz-artifacts/TARGET/ and exits non-zero.
 #
 #     fuzz/run.sh TARGET SECONDS [BUILD_DIR=build-fuzz]
-#     targets: bitmap_reader rl_reader rl_to_bitmap bitmap_to_rl png_reader fit_small settings_file language_lookup
+#     targets: bitmap_reader rl_reader rl_to_bitmap bitmap_to_rl entry_points png_reader fit_small settings_file
+#              language_lookup
 set -euo pipefail
 HERE=$(cd "$(dirname "$0")" && pwd)
 TARGET=${1:?usage: fuzz/run.sh TARGET SECONDS [BUILD_DIR]}

@@ -36,7 +36,8 @@ cmake --build build-fuzz --target fuzzers --parallel "$JOBS"
 # Each run starts from the committed seeds; what it finds goes to a scratch folder, not into fuzz/corpus.
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
-targets=(bitmap_reader rl_reader rl_to_bitmap bitmap_to_rl png_reader fit_small settings_file language_lookup)
+targets=(bitmap_reader rl_reader rl_to_bitmap bitmap_to_rl entry_points png_reader fit_small settings_file
+    language_lookup)
 failed=0
 for ((i = 0; i < ${#targets[@]}; i += JOBS)); do
     pids=()

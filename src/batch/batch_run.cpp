@@ -93,25 +93,28 @@ std::string describe(const tarvik::Error& error) {
     return text;
 }
 
-// Reads the rest of a file whose first read filled all it asked for. Files that change size while being
-// read are taken as they come; the size only sizes the read.
-tarvik::Status readRest(int in, FileBytes& file) {
+// Reads on, up to `limit` bytes in all or the file's end, after a first read that filled all it asked for.
+// Files that change size while being read are taken as they come; the size only sizes the read.
+tarvik::Status readRest(int in, FileBytes& file, std::uint64_t limit) {
+    if (file.size() >= limit) {
+        return {};
+    }
     struct stat info {};
     if (::fstat(in, &info) != 0) {
         return tarvik::makeError(tarvik::ErrorCode::Io, "cannot read: " + tarvik::systemErrorText(errno));
     }
-    const auto end = static_cast<std::uintmax_t>(info.st_size);
-    if (end > MaxEntryBytes) {
+    const std::uint64_t expected = std::min(static_cast<std::uint64_t>(info.st_size), limit);
+    if (expected > MaxEntryBytes) {
         return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
     }
-    for (;;) {
+    while (file.size() < limit) {
         if (file.size() > MaxEntryBytes) {
             return tarvik::makeError(tarvik::ErrorCode::TooLarge, "file too large");
         }
         // One byte beyond the expected size, so a file read whole needs no second call to see its end.
-        const auto expected = static_cast<std::size_t>(end);
-        const std::size_t want = expected >= file.size() ? expected - file.size() + 1 : file.size();
-        tarvik::Result<std::size_t> got = file.append(in, want);
+        const std::uint64_t want = std::min<std::uint64_t>(
+            expected >= file.size() ? expected - file.size() + 1 : file.size(), limit - file.size());
+        tarvik::Result<std::size_t> got = file.append(in, static_cast<std::size_t>(want));
         if (!got) {
             return got.error();
         }
@@ -119,6 +122,7 @@ tarvik::Status readRest(int in, FileBytes& file) {
             return {};
         }
     }
+    return {};
 }
 
 bool sameFile(const std::string& a, const std::string& b) {
@@ -165,8 +169,12 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         return settle(result, Outcome::Failed, Reason::ReadFailed, got.error().detail);
     }
     const bool wholeFile = *got < firstRead;
+    const imaging::Reader reader =
+        plan.direction == Direction::Compress ? imaging::Reader::Bitmap : imaging::Reader::Compressed;
     auto readWhole = [&]() -> tarvik::Status {
-        tarvik::Status read = wholeFile ? tarvik::Status{} : readRest(in.fd(), file);
+        // Only what the readers look at: bytes trailing a bitmap's rows or an RL file's codes are not read.
+        tarvik::Status read =
+            wholeFile ? tarvik::Status{} : readRest(in.fd(), file, imaging::bytesReaderUses(reader, file.view()));
         in = tarvik::FileHandle();  // before the target is written: with source = backup it replaces this very file
         return read;
     };

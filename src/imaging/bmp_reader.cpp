@@ -369,23 +369,37 @@ Status streamBitmap(const std::filesystem::path& path, ImageModel& model, bool k
 
 }  // namespace
 
-Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model) {
+namespace detail {
+
+Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels) {
     if (file.size() < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
-    Result<BitmapLayout> parsed = detail::readBitmapHeader(file.data(), file.size(), model);
+    Result<BitmapLayout> parsed = readBitmapHeader(file.data(), file.size(), model);
     if (!parsed) {
         return parsed.error();
     }
     const BitmapLayout layout = parsed.value();
     auto forEachRow = [&](auto&& visit) -> Status {
         for (std::uint64_t upright = 0; upright < layout.height; ++upright) {
-            const std::uint64_t fileRow = layout.topDown ? layout.height - 1 - upright : upright;
-            visit(file.data() + layout.fileRowOffset(fileRow));
+            visit(file.data() + layout.fileRowOffset(layout.fileRowOfUpright(upright)));
         }
         return {};
     };
-    return runPass(layout, model, true, forEachRow);
+    if (Status status = runPass(layout, model, keepPixels, forEachRow); !status) {
+        return status.error();
+    }
+    return layout;
+}
+
+}  // namespace detail
+
+Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model) {
+    Result<BitmapLayout> scanned = detail::scanBitmapBytes(file, model, true);
+    if (!scanned) {
+        return scanned.error();
+    }
+    return {};
 }
 
 Status LoadBitmapImage(const std::filesystem::path& path, ImageModel& model) {

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <span>
 #include <vector>
 
 #include "bmp_format.h"
@@ -25,12 +26,20 @@ struct BitmapLayout {
     std::uint64_t pixelCount = 0;
 
     std::uint64_t fileRowOffset(std::uint64_t fileRow) const { return dataOffset + fileRow * rowStride; }
+    // The stored row that holds row `upright` of the picture counted from the bottom.
+    std::uint64_t fileRowOfUpright(std::uint64_t upright) const {
+        return topDown ? height - 1 - upright : upright;
+    }
 };
 
 // Copies the 54 header bytes into the model (Height made positive) and checks that every declared pixel
 // byte lies within fileLength; fails with a reason otherwise.
 Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t fileLength,
                                       ImageModel& model);
+
+// The statistics pass over a bitmap held whole in memory, as decodeBitmap runs it; keepPixels false leaves
+// Pixels empty. Returns the layout, so a second pass can walk the same bytes.
+Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels);
 
 // One stored pixel (B G R, or B G R A) as a record; 24-bit pixels are opaque.
 inline PixelRecord recordFromBytes(const std::uint8_t* p, int bytesPerPixel) {

@@ -1,7 +1,11 @@
 #include "image_model.h"
 
+#include "bmp_format.h"
+#include "byte_order.h"
 #include "file_io.h"
+#include "rl_format.h"
 
+#include <algorithm>
 #include <cstddef>
 #include <fstream>
 #include <system_error>
@@ -80,6 +84,76 @@ Result<std::string> ReadSignature(const std::filesystem::path& path) {
         default:
             return std::string{bytes[0], bytes[1]};
     }
+}
+
+std::uint64_t bytesReaderUses(Reader reader, std::span<const std::uint8_t> head) {
+    using detail::loadS32;
+    using detail::loadU16;
+    if (reader == Reader::Compressed) {
+        if (head.size() < rl::HeaderBytes) {
+            return rl::HeaderBytes;
+        }
+        const std::uint64_t flag = loadU16(head.data() + rl::OffsetAlphaFlag);
+        const std::uint64_t entries = loadU16(head.data() + rl::OffsetPaletteCount);
+        const std::uint64_t rows = loadU16(head.data() + rl::OffsetRowCount);
+        const std::uint64_t keyEnd = rl::OffsetPalette + 2;
+        if (flag > 1) {
+            return keyEnd;
+        }
+        // Each row's codes are at most 255 bytes, and they follow the row table without gaps.
+        const std::uint64_t rowTable = rl::OffsetPalette + (flag + 2) * entries;
+        return std::max(keyEnd, rowTable + rows + rows * rl::MaxRowBytes);
+    }
+    const std::uint64_t headerEnd = bmp::HeaderBytes;
+    if (head.size() < bmp::HeaderBytes) {
+        return headerEnd;
+    }
+    const std::int32_t width = loadS32(head.data() + bmp::OffsetWidth);
+    const std::int64_t height = loadS32(head.data() + bmp::OffsetHeight);
+    const std::uint32_t depth = loadU16(head.data() + bmp::OffsetBitDepth);
+    const std::uint64_t rows = static_cast<std::uint64_t>(height < 0 ? -height : height);
+    if ((depth != 24 && depth != 32) || width <= 0 ||
+        std::uint64_t(width) * rows > bmp::MaxPixels) {
+        return headerEnd;
+    }
+    const std::int32_t offset = loadS32(head.data() + bmp::OffsetDataOffset);
+    if (offset < 0) {
+        return headerEnd;
+    }
+    const std::uint64_t rowsEnd = static_cast<std::uint64_t>(offset) +
+                                  rows * bmp::rowStrideBytes(std::uint64_t(width), int(depth / 8));
+    return std::max(headerEnd, rowsEnd);
+}
+
+Result<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path, Reader reader) {
+    constexpr std::uint64_t MaxBytes = std::uint64_t{1} << 31;
+    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
+        return usable.error();
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return tarvik::makeError(ErrorCode::Io, "cannot open for reading");
+    }
+    std::vector<std::uint8_t> bytes(ReaderHeadBytes);
+    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    const std::uint64_t wanted = bytesReaderUses(reader, bytes);
+    // In pieces rather than sized from the header: what it announces may not be there.
+    constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
+    while (in && bytes.size() < wanted) {
+        if (bytes.size() >= MaxBytes) {
+            return tarvik::makeError(ErrorCode::TooLarge, "file too large");
+        }
+        const std::size_t old = bytes.size();
+        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, wanted - old));
+        bytes.resize(old + piece);
+        in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(piece));
+        bytes.resize(old + static_cast<std::size_t>(in.gcount()));
+    }
+    if (in.bad()) {
+        return tarvik::makeError(ErrorCode::Io, "read error");
+    }
+    return bytes;
 }
 
 std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,

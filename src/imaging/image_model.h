@@ -73,6 +73,18 @@ void ResetImageModel(ImageModel& model);
 // '\0'; an empty file gives "". Fails with Io when the file cannot be read.
 Result<std::string> ReadSignature(const std::filesystem::path& path);
 
+// How many leading bytes of a file a reader looks at, told from its first bytes (`head`: the first
+// ReaderHeadBytes bytes, or the whole file when it is shorter). The bitmap reader stops at the end of the
+// rows, the RL reader at the end of the row codes its tables can announce; what follows is never looked at,
+// so every way of reading a file stops there and accepts or refuses it alike, whatever trails it.
+enum class Reader { Bitmap, Compressed };
+inline constexpr std::size_t ReaderHeadBytes = 64;
+std::uint64_t bytesReaderUses(Reader reader, std::span<const std::uint8_t> head);
+
+// The bytes of a file that the reader looks at, read once. Fails with TooLarge above 2 GiB (no bitmap or
+// RL file this tool can convert comes near), with Io when the file cannot be read.
+Result<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path, Reader reader);
+
 // Top five bits of red, six of green, five of blue: red in bits 15-11. Low bits are dropped, not rounded.
 inline std::uint16_t ToRgb565(std::int32_t color) {
     const auto value = static_cast<std::uint32_t>(color);
@@ -102,10 +114,10 @@ Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& 
 // Fails exactly where LoadBitmapImage fails.
 Status inspectBitmapImage(const std::filesystem::path& path, ImageModel& model);
 
-// LoadBitmapImage then SaveCompressedImage without holding the image: two streaming passes over the file
-// (statistics, then codes) give the same bytes and the same refusals in a small, fixed amount of memory.
-// The model receives what inspectBitmapImage gives (Pixels stays empty). Fails with the reader's or the
-// writer's reason; the target is then left as it was.
+// LoadBitmapImage then SaveCompressedImage without holding the pixel records: the file is read once, and
+// both passes (statistics, then codes) walk those bytes, so the palette always fits the codes. Memory: the
+// file and the RL bytes. The model receives what inspectBitmapImage gives (Pixels stays empty). Fails with
+// the reader's or the writer's reason; the target is then left as it was.
 Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesystem::path& target,
                           ImageModel& model);
 

@@ -20,10 +20,6 @@ public:
     // Appends one row's codes (Width records); fails when they need more than 255 bytes.
     Status addRow(const PixelRecord* row);
 
-    // True when a visible pixel had no palette entry and was coded as the transparent key: the rows did
-    // not come from the image the palette was built from (a file rewritten between two passes).
-    bool paletteMissed() const { return m_paletteMissed; }
-
     // The file, once every row has been added.
     std::vector<std::uint8_t> finish() && { return std::move(m_out); }
 
@@ -37,7 +33,6 @@ private:
     std::size_t m_width = 0;
     std::size_t m_rowTableOffset = 0;
     std::size_t m_rowsAdded = 0;
-    bool m_paletteMissed = false;
 };
 
 }  // namespace imaging::detail

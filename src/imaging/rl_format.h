@@ -48,9 +48,6 @@ inline constexpr std::int32_t MaxTableEnd = 32767;
 // the reader allocate much.
 inline constexpr std::uint64_t MaxPixels = std::uint64_t{1} << 28;
 inline constexpr std::uint64_t TrustedPixels = std::uint64_t{1} << 22;
-// Largest well-formed file: 65535 rows of 255 bytes plus header, palette and tables; anything
-// far above is not an RL file we could have use for.
-inline constexpr std::uintmax_t MaxFileBytes = std::uintmax_t{32} << 20;
 
 // Run level: floor((alpha + 1) / 8), 0..32; level 0 (alpha 0..6) is transparent.
 constexpr std::int32_t alphaLevel(std::int32_t alpha) {

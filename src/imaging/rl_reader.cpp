@@ -162,11 +162,8 @@ Status decodeCompressed(std::span<const std::uint8_t> file, ImageModel& model) {
 }
 
 Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model) {
-    Result<std::vector<std::uint8_t>> bytes = tarvik::readWholeFile(path, rl::MaxFileBytes);
+    Result<std::vector<std::uint8_t>> bytes = readImageFile(path, Reader::Compressed);
     if (!bytes) {
-        if (bytes.error().code == ErrorCode::TooLarge) {
-            return makeError(ErrorCode::TooLarge, "file too large for an RL file");
-        }
         return bytes.error();
     }
     return decodeCompressed(bytes.value(), model);

@@ -94,14 +94,12 @@ void RlEncoder::flush(const PixelRecord* row, std::size_t start, std::size_t len
         // Each pixel by its own entry: pixels of one run may differ in alpha within the level.
         for (std::size_t i = start; i < start + length; ++i) {
             const std::int16_t index = m_palette.find(ToRgb565(row[i].Color), row[i].Alpha);
-            m_paletteMissed |= index == 0 && row[i].Alpha != 0;
             m_out.push_back(static_cast<std::uint8_t>(index));
         }
         return;
     }
     // The whole run takes the entry of its first pixel.
     const auto index = static_cast<std::uint8_t>(level == 0 ? 0 : m_palette.find(colour, row[start].Alpha));
-    m_paletteMissed |= index == 0 && level != 0;
     while (length > 0) {
         const std::size_t piece = length > rl::MaxRunPiece ? rl::MaxRunPiece : length;
         if (level == 0) {

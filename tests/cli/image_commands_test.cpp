@@ -74,6 +74,30 @@ TEST_F(ImageCommands, CompressAndDecompressWriteExactBytes) {
     EXPECT_EQ(readFile(path("back.bmp")), expected);
 }
 
+TEST_F(ImageCommands, SoftEdgesCompressAndTrailingBytesAreIgnoredWhateverTheirSize) {
+    // Alpha 1 is transparent in RL and has no palette entry: its code is the key, not a changed file.
+    writeFile(path("soft.bmp"), makeBitmap(6, 1, repeat({{Rgba{255, 0, 0, 1}, 1}, {Red, 5}})));
+    const Ran soft = run({"compress", path("soft.bmp"), path("soft.rl")});
+    EXPECT_EQ(soft.exitCode, 0) << soft.err;
+    EXPECT_EQ(readFile(path("soft.rl")), (Bytes{'R', 'L', 1, 0, 6, 0, 1, 0, 2, 0, 1, 0, 0x1F, 0xF8, 0x00,
+                                                 0xF8, 0x20, 0x20, 4, 0x00, 0xFE, 0x01, 0x05}));
+
+    // 40 MiB after the last row of an RL file and of a bitmap: read as the files without them.
+    Bytes rl = redGapBlueRl();
+    writeFile(path("long.rl"), rl);
+    std::filesystem::resize_file(path("long.rl"), 40u << 20);
+    Bytes bmp = makeBitmap(10, 1, redGapBlueRow());
+    writeFile(path("long.bmp"), bmp);
+    std::filesystem::resize_file(path("long.bmp"), 40u << 20);
+    EXPECT_EQ(run({"decompress", path("long.rl"), path("long_back.bmp")}).exitCode, 0);
+    writeFile(path("row.rl"), rl);
+    EXPECT_EQ(run({"decompress", path("row.rl"), path("row_back.bmp")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("long_back.bmp")), readFile(path("row_back.bmp")));
+    EXPECT_EQ(run({"compress", path("long.bmp"), path("long.out")}).exitCode, 0);
+    EXPECT_EQ(readFile(path("long.out")), rl);
+    EXPECT_EQ(run({"info", path("long.rl"), "--json"}).exitCode, 0);
+}
+
 TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {
     writeFile(path("many.bmp"), makeBitmap(300, 1, distinctColours(300), 24));
     writeFile(path("row.rl"), redGapBlueRl());

@@ -204,20 +204,6 @@ TEST(RlWriter, PaletteHolds253CombinationsNotMore) {
     }
 }
 
-// `compress` codes a file in a second pass with the palette of the first; a file rewritten in between must
-// fail, not come out with its new colours coded as the transparent key.
-TEST(RlWriter, RowsWithColoursOutsideThePaletteAreNoticed) {
-    ImageModel model, other;
-    ASSERT_TRUE(decodeBitmap(makeBitmap(3, 1, {Red, Blue, Rgba{0, 0, 0, 0}}), model));
-    ASSERT_TRUE(decodeBitmap(makeBitmap(3, 1, {Red, Rgba{0, 255, 0}, Rgba{0, 0, 0, 0}}), other));
-    for (const ImageModel* rows : {&model, &other}) {
-        Result<detail::RlEncoder> encoder = detail::RlEncoder::start(model);
-        ASSERT_TRUE(encoder);
-        ASSERT_TRUE(encoder->addRow(rows->Pixels.data()));
-        EXPECT_EQ(encoder->paletteMissed(), rows == &other);
-    }
-}
-
 TEST(RlWriter, RowsTakeAt255BytesAndTheTablesEndWithinASignedWord) {
     EXPECT_TRUE(compress(256, 1, alternating(252)));
     EXPECT_EQ(compress(257, 1, alternating(253)).error().code, ErrorCode::RowTooLong);
