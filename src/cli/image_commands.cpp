@@ -1,6 +1,7 @@
 // `tarvikbmp info|compress|decompress`: the image tab's single-image job from a terminal. Scripts rely on
 // the names, the JSON keys and the exit codes (0 done, 1 failed, 2 usage).
 
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -9,8 +10,13 @@
 #include <string>
 #include <system_error>
 
+#include "assessment.h"
 #include "commands.h"
+#include "file_io.h"
+#include "fitter.h"
+#include "image_files.h"
 #include "image_model.h"
+#include "png_codec.h"
 
 namespace cli {
 
@@ -63,6 +69,9 @@ struct ImageInfo {
     std::optional<std::int64_t> fileSize, width, height, bitDepth, windowsColors, compressedColors,
         alphaPixels, transparentPixels;
     bool compressible = false;
+    // Bitmaps and PNG files only: whether plain compression takes them, and what fitting would start from.
+    std::optional<bool> fits;
+    std::optional<std::int64_t> longestRowBytes, fitFreeCombinations;
 };
 
 std::string jsonNumber(const std::optional<std::int64_t>& value) {
@@ -84,7 +93,10 @@ void printJson(const ImageInfo& info) {
     for (const auto& [key, value] : numbers) {
         out += std::string(", \"") + key + "\": " + jsonNumber(*value);
     }
-    out += std::string(", \"compressible\": ") + (info.compressible ? "true" : "false") + "}\n";
+    out += std::string(", \"compressible\": ") + (info.compressible ? "true" : "false");
+    out += std::string(", \"fits\": ") + (!info.fits ? "null" : *info.fits ? "true" : "false");
+    out += ", \"longest_row_bytes\": " + jsonNumber(info.longestRowBytes);
+    out += ", \"fit_free_combinations\": " + jsonNumber(info.fitFreeCombinations) + "}\n";
     std::fputs(out.c_str(), stdout);
 }
 
@@ -95,9 +107,10 @@ void printText(const ImageInfo& info) {
     auto number = [](const std::optional<std::int64_t>& value, const char* unit) {
         return value ? std::to_string(*value) + unit : std::string("n/a");
     };
-    const std::string format = info.format == "bmp"  ? "Windows bitmap"
-                               : info.format == "rl" ? "RL (compressed)"
-                                                     : "unknown";
+    const std::string format = info.format == "bmp"   ? "Windows bitmap"
+                               : info.format == "png" ? "PNG"
+                               : info.format == "rl"  ? "RL (compressed)"
+                                                      : "unknown";
     line("Format:", format);
     line("File size:", number(info.fileSize, " bytes"));
     if (info.format == "unknown") {
@@ -111,50 +124,73 @@ void printText(const ImageInfo& info) {
     line("Pixels with alpha:", number(info.alphaPixels, ""));
     line("Transparent pixels:", number(info.transparentPixels, ""));
     line("Compressible:", info.compressible ? "yes" : "no");
+    if (info.fits) {
+        line("Fits as it is:", *info.fits ? "yes" : "no (compress --fit reduces it)");
+        line("Longest row:", info.longestRowBytes ? std::to_string(*info.longestRowBytes) + " bytes of codes (at most 255)"
+                                                  : std::string("n/a (too many colours)"));
+        line("After free step:", number(info.fitFreeCombinations, " combinations (at most 253)"));
+    }
+}
+
+// The statistics every picture shows, and what fitting it would take.
+void fillPictureInfo(ImageInfo& info, const imaging::ImageModel& model, const fitting::Assessment& assessment) {
+    info.bitDepth = model.BitDepth;
+    info.windowsColors = model.WindowsColorCount;
+    info.alphaPixels = model.AlphaPixelCount;
+    info.transparentPixels = model.TransparentPixelCount;
+    info.compressedColors = model.CompressedColorCount;
+    info.compressible = model.CompressedColorCount < imaging::CompressibleColorLimit;
+    info.fits = assessment.fits;
+    if (assessment.longestRowBytes) {
+        info.longestRowBytes = *assessment.longestRowBytes;
+    }
+    info.fitFreeCombinations = assessment.freeCombinations;
 }
 
 int runInfo(const std::string& file, bool json) {
     const fs::path path(file);
-    const imaging::Result<std::string> signature = imaging::ReadSignature(path);
-    if (!signature) {
-        fail(file, "cannot read: " + signature.error().detail);
+    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(path);
+    if (!kind) {
+        fail(file, "cannot read: " + kind.error().detail);
         return ExitFailed;
     }
     ImageInfo info;
     imaging::ImageModel model;
-    if (*signature == "BM") {
+    std::error_code ec;
+    const std::uintmax_t size = fs::file_size(path, ec);
+    if (*kind == imaging::FileKind::Bitmap) {
         // The statistics without the pixels: a report on a large file needs no copy of it in memory.
-        if (const imaging::Status status = imaging::inspectBitmapImage(path, model); !status) {
-            fail(file, "cannot read the bitmap: " + status.error().detail);
+        const tarvik::Result<fitting::Assessment> assessment = fitting::assessBitmapFile(path, model);
+        if (!assessment) {
+            fail(file, "cannot read the bitmap: " + assessment.error().detail);
             return ExitFailed;
         }
         info.format = "bmp";
+        fillPictureInfo(info, model, *assessment);
         info.fileSize = model.BmpFileSize;
-        info.bitDepth = model.BitDepth;
-        info.windowsColors = model.WindowsColorCount;
-        info.alphaPixels = model.AlphaPixelCount;
-        info.transparentPixels = model.TransparentPixelCount;
-        info.compressedColors = model.CompressedColorCount;
-        info.compressible = model.CompressedColorCount < imaging::CompressibleColorLimit;
-    } else if (*signature == "RL") {
+    } else if (*kind == imaging::FileKind::Png) {
+        if (const imaging::Status status = imaging::LoadPngImage(path, model); !status) {
+            fail(file, "cannot read the PNG: " + status.error().detail);
+            return ExitFailed;
+        }
+        info.format = "png";
+        // Everything as for the bitmap of the same pixels, but the size of the file at hand.
+        fillPictureInfo(info, model, fitting::assessImage(model));
+        info.fileSize = static_cast<std::int64_t>(size);
+    } else if (*kind == imaging::FileKind::Rl) {
         if (const imaging::Status status = imaging::LoadCompressedImage(path, model); !status) {
             fail(file, "cannot read the RL file: " + status.error().detail);
             return ExitFailed;
         }
         info.format = "rl";
-        std::error_code ec;
-        info.fileSize = static_cast<std::int64_t>(fs::file_size(path, ec));
+        info.fileSize = static_cast<std::int64_t>(size);
         info.bitDepth = 16;
         info.compressedColors = model.RlPaletteCount - 1;
         const imaging::AlphaCounts counts = imaging::countAlphaPixels(model.Pixels);
         info.alphaPixels = counts.alphaPixels;
         info.transparentPixels = counts.transparentPixels;
-    } else {
-        std::error_code ec;
-        const std::uintmax_t size = fs::file_size(path, ec);
-        if (!ec) {
-            info.fileSize = static_cast<std::int64_t>(size);
-        }
+    } else if (!ec) {
+        info.fileSize = static_cast<std::int64_t>(size);
     }
     if (info.format != "unknown") {
         info.width = model.Width;
@@ -162,48 +198,118 @@ int runInfo(const std::string& file, bool json) {
     }
     json ? printJson(info) : printText(info);
     if (info.format == "unknown") {
-        fail(file, "unknown file type (neither a Windows bitmap nor an RL file)");
+        fail(file, "unknown file type (neither a Windows bitmap, a PNG nor an RL file)");
         return ExitFailed;
     }
     return ExitOk;
 }
 
-// Reads IN with the reader its signature asks for and writes OUT; OUT stays as it was on any failure.
-int runConversion(const std::string& in, const std::string& out, bool compress) {
-    const char* wanted = compress ? "BM" : "RL";
-    const imaging::Result<std::string> signature = imaging::ReadSignature(in);
-    if (!signature) {
-        fail(in, "cannot read: " + signature.error().detail);
+struct ConversionOptions {
+    bool fit = false;
+    bool dither = false;
+    bool quiet = false;
+};
+
+// A file system failure concerns the file written; anything else is about what IN holds.
+int failWriting(const std::string& in, const std::string& out, const imaging::Error& error, const char* doing) {
+    if (error.code == imaging::ErrorCode::Io) {
+        fail(out, "cannot write: " + error.detail);
+    } else {
+        fail(in, std::string(doing) + error.detail);
+    }
+    return ExitFailed;
+}
+
+std::string psnrText(double psnr) {
+    if (std::isinf(psnr)) {
+        return "PSNR inf dB (identical)";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "PSNR %.2f dB", psnr);
+    return text;
+}
+
+int runFit(const std::string& in, const std::string& out, imaging::FileKind kind, const ConversionOptions& options) {
+    imaging::ImageModel model;
+    if (const imaging::Status loaded = imaging::loadPicture(in, kind, model); !loaded) {
+        fail(in, loaded.error().detail);
         return ExitFailed;
     }
-    if (*signature != wanted) {
-        fail(in, compress ? "not a Windows bitmap (it does not start with \"BM\")"
-                          : "not an RL file (it does not start with \"RL\")");
+    const tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(model, fitting::FitOptions{options.dither});
+    if (!fitted) {
+        fail(in, "cannot fit: " + fitted.error().detail);
+        return ExitFailed;
+    }
+    if (const tarvik::Status written = tarvik::writeFileAtomically(out, fitted->rl); !written) {
+        return failWriting(in, out, written.error(), "");
+    }
+    if (!options.quiet) {
+        const fitting::FitReport& report = fitted->report;
+        std::fprintf(stderr, "tarvikbmp: %s: %d -> %d combinations, %lld pixels changed, %s%s\n", in.c_str(),
+                     report.combinationsBefore, report.combinationsAfter,
+                     static_cast<long long>(report.pixelsChanged), psnrText(report.psnr).c_str(),
+                     report.untouched ? ", fits as it is" : "");
+    }
+    return ExitOk;
+}
+
+int runCompress(const std::string& in, const std::string& out, const ConversionOptions& options) {
+    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(in);
+    if (!kind) {
+        fail(in, "cannot read: " + kind.error().detail);
+        return ExitFailed;
+    }
+    if (*kind != imaging::FileKind::Bitmap && *kind != imaging::FileKind::Png) {
+        fail(in, "neither a Windows bitmap nor a PNG file (it starts with neither \"BM\" nor the PNG signature)");
+        return ExitFailed;
+    }
+    if (options.fit) {
+        return runFit(in, out, *kind, options);
+    }
+    imaging::ImageModel model;
+    imaging::Status status;
+    if (*kind == imaging::FileKind::Bitmap) {
+        // Streams the bitmap twice instead of holding it: the same bytes as load-then-save.
+        status = imaging::compressBitmapFile(in, out, model);
+        if (!status && status.error().code == imaging::ErrorCode::Io) {
+            fail(in, status.error().detail);
+            return ExitFailed;
+        }
+    } else if (status = imaging::LoadPngImage(in, model); !status) {
+        fail(in, status.error().detail);
+        return ExitFailed;
+    } else if (status = imaging::SaveCompressedImage(out, model); !status && status.error().code == imaging::ErrorCode::Io) {
+        fail(out, "cannot write: " + status.error().detail);
+        return ExitFailed;
+    }
+    if (!status) {
+        const bool fittable = status.error().code == imaging::ErrorCode::TooManyColours ||
+                              status.error().code == imaging::ErrorCode::RowTooLong;
+        fail(in, "cannot compress: " + status.error().detail + (fittable ? " (--fit reduces it)" : ""));
+        return ExitFailed;
+    }
+    return ExitOk;
+}
+
+int runDecompress(const std::string& in, const std::string& out) {
+    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(in);
+    if (!kind) {
+        fail(in, "cannot read: " + kind.error().detail);
+        return ExitFailed;
+    }
+    if (*kind != imaging::FileKind::Rl) {
+        fail(in, "not an RL file (it does not start with \"RL\")");
         return ExitFailed;
     }
     imaging::ImageModel model;
-    if (compress) {
-        // Streams the bitmap twice instead of holding it: the same bytes as load-then-save.
-        if (const imaging::Status status = imaging::compressBitmapFile(in, out, model); !status) {
-            fail(in, status.error().code == imaging::ErrorCode::Io
-                         ? status.error().detail
-                         : "cannot compress: " + status.error().detail);
-            return ExitFailed;
-        }
-        return ExitOk;
-    }
     if (const imaging::Status loaded = imaging::LoadCompressedImage(in, model); !loaded) {
         fail(in, loaded.error().detail);
         return ExitFailed;
     }
-    if (const imaging::Status saved = imaging::SaveBitmapImage(out, model); !saved) {
-        // A file system failure concerns OUT; anything else is about what IN holds.
-        if (saved.error().code == imaging::ErrorCode::Io) {
-            fail(out, "cannot write: " + saved.error().detail);
-        } else {
-            fail(in, "cannot decompress: " + saved.error().detail);
-        }
-        return ExitFailed;
+    const imaging::Status saved =
+        imaging::namesPngFile(out) ? imaging::SavePngImage(out, model) : imaging::SaveBitmapImage(out, model);
+    if (!saved) {
+        return failWriting(in, out, saved.error(), "cannot decompress: ");
     }
     return ExitOk;
 }
@@ -214,25 +320,34 @@ void addImageCommands(CLI::App& app, int& exitCode) {
     struct Arguments {
         std::string file, in, out;
         bool json = false;
+        ConversionOptions conversion;
     };
     auto args = std::make_shared<Arguments>();
 
     CLI::App* info =
-        app.add_subcommand("info", "Show a bitmap's or RL file's size, depth, colours and alpha");
-    info->add_option("FILE", args->file, "Windows bitmap or RL file")->required();
+        app.add_subcommand("info", "Show a bitmap's, PNG's or RL file's size, depth, colours and alpha");
+    info->add_option("FILE", args->file, "Windows bitmap, PNG or RL file")->required();
     info->add_flag("--json", args->json, "Print one JSON object instead of text lines");
     info->callback([args, &exitCode] { exitCode = runInfo(args->file, args->json); });
 
-    CLI::App* compress = app.add_subcommand("compress", "Convert a 24/32-bit Windows bitmap into an RL file");
-    compress->add_option("IN", args->in, "Windows bitmap to read")->required();
+    CLI::App* compress =
+        app.add_subcommand("compress", "Convert a 24/32-bit Windows bitmap or a PNG file into an RL file");
+    compress->add_option("IN", args->in, "Windows bitmap or PNG file to read")->required();
     compress->add_option("OUT", args->out, "RL file to write (replaced only on success)")->required();
-    compress->callback([args, &exitCode] { exitCode = runConversion(args->in, args->out, true); });
+    compress->add_flag("--fit", args->conversion.fit,
+                       "reduce an image that does not fit (too many colours, rows too long) with the least change");
+    compress->add_flag("--dither", args->conversion.dither, "with --fit: diffuse the error (smoother, longer rows)")
+        ->needs("--fit");
+    compress->add_flag("--quiet,-q", args->conversion.quiet, "print no report line for --fit");
+    compress->callback([args, &exitCode] { exitCode = runCompress(args->in, args->out, args->conversion); });
 
-    CLI::App* decompress = app.add_subcommand("decompress", "Convert an RL file into a Windows bitmap");
+    CLI::App* decompress = app.add_subcommand("decompress", "Convert an RL file into a Windows bitmap or PNG");
     decompress->add_option("IN", args->in, "RL file to read")->required();
-    decompress->add_option("OUT", args->out, "Windows bitmap to write (replaced only on success)")
+    decompress->add_option("OUT", args->out,
+                           "file to write, a PNG when its name ends in .png, else a Windows bitmap "
+                           "(replaced only on success)")
         ->required();
-    decompress->callback([args, &exitCode] { exitCode = runConversion(args->in, args->out, false); });
+    decompress->callback([args, &exitCode] { exitCode = runDecompress(args->in, args->out); });
 }
 
 }  // namespace cli

@@ -14,6 +14,7 @@
 #include "png_codec.h"
 #include "rl_format.h"
 #include "row_repair.h"
+#include "snapped_set.h"
 
 namespace fitting {
 
@@ -263,13 +264,11 @@ PixelRecord snapToRl(const PixelRecord& pixel) {
 }
 
 std::int32_t freeStepCombinations(const ImageModel& input) {
-    std::unordered_set<std::uint32_t> seen;
+    detail::SnappedSet seen;
     for (const PixelRecord& p : input.Pixels) {
-        if (visible(p)) {
-            seen.insert(keyOf(snapToRl(p)));
-        }
+        seen.insert(p);
     }
-    return static_cast<std::int32_t>(seen.size());
+    return seen.size();
 }
 
 double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const PixelRecord> image) {

@@ -1,0 +1,89 @@
+#include "assessment.h"
+
+#include <algorithm>
+
+#include "bmp_stream.h"
+#include "fitter.h"
+#include "rl_encoder.h"
+#include "rl_runs.h"
+#include "snapped_set.h"
+
+namespace fitting {
+
+namespace {
+
+class Assessor {
+public:
+    explicit Assessor(const imaging::ImageModel& model)
+        : m_withinPalette(model.CompressedColorCount <= imaging::rl::MaxPaletteColours) {}
+
+    void addRow(const imaging::PixelRecord* row, std::size_t width) {
+        if (m_withinPalette) {
+            m_longest = std::max(m_longest, imaging::rowCodeBytes(row, width));
+        }
+        for (std::size_t x = 0; x < width; ++x) {
+            m_snapped.insert(row[x]);
+        }
+    }
+
+    Assessment finish(const imaging::ImageModel& model) const {
+        Assessment assessment;
+        assessment.freeCombinations = m_snapped.size();
+        if (m_withinPalette) {
+            assessment.longestRowBytes = static_cast<std::int32_t>(m_longest);
+        }
+        // The checks plain compression makes before any row, then the rows.
+        auto start = imaging::detail::RlEncoder::start(model);
+        if (!start) {
+            assessment.refusal = start.error().detail;
+        } else if (m_longest > static_cast<std::size_t>(imaging::rl::MaxRowBytes)) {
+            assessment.refusal = "the longest row needs " + std::to_string(m_longest) + " bytes of codes (at most " +
+                                 std::to_string(imaging::rl::MaxRowBytes) + ")";
+        } else {
+            assessment.fits = true;
+        }
+        return assessment;
+    }
+
+private:
+    bool m_withinPalette;
+    std::size_t m_longest = 0;
+    detail::SnappedSet m_snapped;
+};
+
+}  // namespace
+
+Assessment assessImage(const imaging::ImageModel& model) {
+    Assessor assessor(model);
+    const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
+    for (std::size_t start = 0; width > 0 && start + width <= model.Pixels.size(); start += width) {
+        assessor.addRow(model.Pixels.data() + start, width);
+    }
+    return assessor.finish(model);
+}
+
+tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, imaging::ImageModel& model) {
+    if (tarvik::Status status = imaging::inspectBitmapImage(path, model); !status) {
+        return status.error();
+    }
+    imaging::ImageModel header;
+    auto rows = imaging::detail::BitmapFileRows::open(path, header);
+    if (!rows) {
+        return rows.error();
+    }
+    const imaging::detail::BitmapLayout& layout = rows->layout();
+    std::vector<imaging::PixelRecord> records(layout.width);
+    Assessor assessor(model);
+    tarvik::Status walk = rows->forEachRow(false, [&](const std::uint8_t* bytes) {
+        for (std::uint32_t x = 0; x < layout.width; ++x, bytes += layout.bytesPerPixel) {
+            records[x] = imaging::detail::recordFromBytes(bytes, layout.bytesPerPixel);
+        }
+        assessor.addRow(records.data(), records.size());
+    });
+    if (!walk) {
+        return walk.error();
+    }
+    return assessor.finish(model);
+}
+
+}  // namespace fitting
