@@ -26,17 +26,18 @@ TEST_F(ImageCommands, InfoPrintsOneJsonObjectAndFailsOnFilesItCannotRead) {
         {"row.bmp", 0,
          R"({"format": "bmp", "file_size": 94, "width": 10, "height": 1, "bit_depth": 32, )"
          R"("windows_colors": 2, "compressed_colors": 2, "alpha_pixels": 2, "transparent_pixels": 2, )"
-         R"("compressible": true})",
+         R"("compressible": true, "fits": true, "longest_row_bytes": 8, "fit_free_combinations": 2})",
          ""},
         {"row.rl", 0,
          R"({"format": "rl", "file_size": 27, "width": 10, "height": 1, "bit_depth": 16, )"
          R"("windows_colors": null, "compressed_colors": 2, "alpha_pixels": 2, "transparent_pixels": 2, )"
-         R"("compressible": false})",
+         R"("compressible": false, "fits": null, "longest_row_bytes": null, "fit_free_combinations": null})",
          ""},
         {"lower.bmp", 1,
          R"({"format": "unknown", "file_size": 4, "width": null, "height": null, "bit_depth": null, )"
          R"("windows_colors": null, "compressed_colors": null, "alpha_pixels": null, )"
-         R"("transparent_pixels": null, "compressible": false})",
+         R"("transparent_pixels": null, "compressible": false, "fits": null, "longest_row_bytes": null, )"
+         R"("fit_free_combinations": null})",
          "unknown file type"},
         {"missing.bmp", 1, "", "missing.bmp"}};
     for (const auto& [name, exitCode, out, err] : rows) {
