@@ -63,28 +63,39 @@ TEST(GetLangString, LookupRulesEscapesAndTheSecondText) {
     EXPECT_EQ(windows1252ToUtf8(std::string("\x00\x7F\xA0\xFF", 4)), std::string("\x00\x7F\u00A0\u00FF", 6));
 }
 
-TEST(LoadLanguageFile, FileNameCaseMissingFileAndFailures) {
+TEST(LoadLanguageFile, FindsTheFileWhateverTheCaseOfItsName) {
     TempDir dir;
     writeFile(dir / "French.lng", "Menu_0=Image\r\n");
     Language language;
     language.setLanguageFilePath(dir / "french.lng");
     EXPECT_EQ(language.GetLangString("Menu_0"), "Image");  // the lookup loads the file first
     EXPECT_FALSE(fs::exists(dir / "french.lng"));          // no empty twin created
+}
 
-    // A failed load keeps the text there was.
+TEST(LoadLanguageFile, AFailedLoadKeepsTheTextThereWasAndSaysWhy) {
+    TempDir dir;
+    writeFile(dir / "French.lng", "Menu_0=Image\r\n");
+    Language language;
+    language.setLanguageFilePath(dir / "French.lng");
+    ASSERT_TRUE(language.LoadLanguageFile());
     fs::create_directory(dir / "Folder.lng");
     for (const auto& unreadable : {dir / "no folder" / "English.lng", dir / "Folder.lng"}) {
         language.setLanguageFilePath(unreadable);
-        EXPECT_FALSE(language.LoadLanguageFile());
-        EXPECT_EQ(language.GetLangString("Menu_0"), "Image");
+        const auto loaded = language.LoadLanguageFile();
+        ASSERT_FALSE(loaded) << unreadable;
+        EXPECT_EQ(loaded.error().code, tarvik::ErrorCode::Io) << unreadable;
+        EXPECT_EQ(language.GetLangString("Menu_0"), "Image") << unreadable;
     }
+}
 
-    // A missing file is created empty; an empty text counts as "not loaded" and is read again.
+TEST(LoadLanguageFile, AMissingFileIsCreatedEmptyAndReadAgainOnceFilled) {
+    TempDir dir;
     Language fresh;
     fresh.setLanguageFilePath(dir / "new.lng");
     EXPECT_TRUE(fresh.LoadLanguageFile());
     EXPECT_TRUE(fs::is_regular_file(dir / "new.lng"));
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "");
+    // An empty text counts as "not loaded": the next lookup reads the file again.
     writeFile(dir / "new.lng", "Menu_0=Picture\r\n");
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "Picture");
 }
