@@ -104,30 +104,25 @@ void ImageTab::openFile(const QString& path) {
 }
 
 void ImageTab::CmdSaveBMP_Click() {
-    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), BitmapSaveFilter, BitmapSaveTitle,
-                                        readFolder(settings::Folder::SavedBitmap));
-    if (path.isEmpty()) {
-        return;
-    }
-    writeFolder(settings::Folder::SavedBitmap, path);
-    BusyCursor busy;
-    const tarvik::Status written = imaging::SaveBitmapImage(toPath(path), m_model);
-    if (!written) {
-        reportFailure(BitmapSaveTitle, path, written.error());
-    }
+    saveModel(BitmapSaveFilter, BitmapSaveTitle, settings::Folder::SavedBitmap, imaging::SaveBitmapImage);
 }
 
 void ImageTab::CmdCompressRL_Click() {
-    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), CompressedSaveFilter,
-                                        CompressedSaveTitle, readFolder(settings::Folder::SavedCompressed));
+    saveModel(CompressedSaveFilter, CompressedSaveTitle, settings::Folder::SavedCompressed,
+              imaging::SaveCompressedImage);
+}
+
+void ImageTab::saveModel(std::string_view filter, const QString& title, settings::Folder folder,
+                         SaveFunction save) {
+    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), filter, title, readFolder(folder));
     if (path.isEmpty()) {
         return;
     }
-    writeFolder(settings::Folder::SavedCompressed, path);
+    writeFolder(folder, path);
     BusyCursor busy;
-    const tarvik::Status written = imaging::SaveCompressedImage(toPath(path), m_model);
+    const tarvik::Status written = save(toPath(path), m_model);
     if (!written) {
-        reportFailure(CompressedSaveTitle, path, written.error());
+        reportFailure(title, path, written.error());
     }
 }
 

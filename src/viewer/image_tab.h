@@ -72,6 +72,9 @@ private:
     void setButtons(bool canSaveBitmap, bool canCompress);
     QString readFolder(settings::Folder folder) const;
     void writeFolder(settings::Folder folder, const QString& path) const;
+    using SaveFunction = tarvik::Status (*)(const std::filesystem::path&, const imaging::ImageModel&);
+    // Asks where to write the loaded image, remembers the folder and writes it with `save`.
+    void saveModel(std::string_view filter, const QString& title, settings::Folder folder, SaveFunction save);
     void reportFailure(const QString& title, const QString& path, const tarvik::Error& error);
 
     ImageTabControls m_c;

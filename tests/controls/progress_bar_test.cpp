@@ -61,21 +61,35 @@ class ProgressBarTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void barRectangles_data() {
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<double>("proportion");
+        QTest::addColumn<int>("width");
+        QTest::addColumn<int>("height");
+        QTest::addColumn<QRect>("bar");  // null: no bar at all
+        QTest::newRow("half, left to right") << 0 << 0.5 << 200 << 20 << QRect(0, 0, 100, 20);
+        QTest::newRow("empty") << 0 << 0.0 << 200 << 20 << QRect(0, 0, 0, 20);
+        QTest::newRow("odd width halves to even (5)") << 0 << 0.5 << 5 << 10 << QRect(0, 0, 2, 10);
+        QTest::newRow("odd width halves to even (3)") << 0 << 0.5 << 3 << 10 << QRect(0, 0, 2, 10);
+        QTest::newRow("right to left") << 1 << 0.25 << 200 << 20 << QRect(150, 0, 50, 20);
+        QTest::newRow("from the middle") << 2 << 0.5 << 200 << 20 << QRect(50, 0, 100, 20);
+        QTest::newRow("from the middle, odd width") << 2 << 0.5 << 201 << 20 << QRect(50, 0, 101, 20);
+        QTest::newRow("bottom to top") << 3 << 0.25 << 40 << 100 << QRect(0, 75, 40, 25);
+        QTest::newRow("top to bottom") << 4 << 0.25 << 40 << 100 << QRect(0, 0, 40, 25);
+        QTest::newRow("vertical from the middle") << 5 << 0.5 << 40 << 100 << QRect(0, 25, 40, 50);
+        QTest::newRow("below Min after a contradictory load") << 0 << -0.5 << 200 << 20 << QRect(-100, 0, 100, 20);
+        QTest::newRow("unknown orientation 6") << 6 << 0.5 << 200 << 20 << QRect();
+        QTest::newRow("unknown orientation -1") << -1 << 0.5 << 200 << 20 << QRect();
+        QTest::newRow("wider than a coordinate") << 0 << 1.0 << 40000 << 20 << QRect();
+        QTest::newRow("no proportion") << 0 << std::nan("") << 200 << 20 << QRect();
+    }
     void barRectangles() {
-        // clang-format off
-        const std::tuple<int, double, int, int, QRect> cases[] = {  // orientation, p, width, height, bar (null: none)
-            {0, 0.5, 200, 20, QRect(0, 0, 100, 20)}, {0, 0.0, 200, 20, QRect(0, 0, 0, 20)},
-            {0, 0.5, 5, 10, QRect(0, 0, 2, 10)}, {0, 0.5, 3, 10, QRect(0, 0, 2, 10)},  // halves to even
-            {1, 0.25, 200, 20, QRect(150, 0, 50, 20)}, {2, 0.5, 200, 20, QRect(50, 0, 100, 20)},
-            {2, 0.5, 201, 20, QRect(50, 0, 101, 20)}, {3, 0.25, 40, 100, QRect(0, 75, 40, 25)},
-            {4, 0.25, 40, 100, QRect(0, 0, 40, 25)}, {5, 0.5, 40, 100, QRect(0, 25, 40, 50)},
-            {0, -0.5, 200, 20, QRect(-100, 0, 100, 20)},  // value below Min after a contradictory load
-            {6, 0.5, 200, 20, QRect()}, {-1, 0.5, 200, 20, QRect()}, {0, 1.0, 40000, 20, QRect()},
-            {0, std::nan(""), 200, 20, QRect()}};
-        // clang-format on
-        for (const auto& [orientation, p, width, height, expected] : cases) {
-            QCOMPARE(barRect(orientation, p, width, height).value_or(QRect()), expected);
-        }
+        QFETCH(int, orientation);
+        QFETCH(double, proportion);
+        QFETCH(int, width);
+        QFETCH(int, height);
+        QFETCH(QRect, bar);
+        QCOMPARE(barRect(orientation, proportion, width, height).value_or(QRect()), bar);
     }
 
     void valuesFromPoints() {
