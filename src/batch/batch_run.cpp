@@ -72,10 +72,14 @@ private:
     std::size_t m_capacity = 0;
 };
 
-// What one worker keeps from file to file: its own image and the memory its files are read into.
+// What one worker keeps from file to file: its own image and the memory its files are read into; and what
+// all workers share: the cancel flag and the gate every replacement of a target passes.
 struct WorkerState {
     imaging::ImageModel model;
     FileBytes file;
+    tarvik::ReplaceGate* gate = nullptr;
+
+    bool cancelled() const { return gate->stop->load(); }
 };
 
 EntryResult& settle(EntryResult& result, Outcome outcome, Reason reason, std::string detail = {}) {
@@ -130,7 +134,9 @@ bool sameFile(const std::string& a, const std::string& b) {
     return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
 }
 
-EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state) {
+// Nothing when a cancel came before the entry began to replace its target: the work is abandoned, its
+// temporary file removed, and it is reported as never started.
+std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, WorkerState& state) {
     EntryResult result;
     result.index = index;
     result.entry = plan.entries[index];
@@ -195,6 +201,9 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
         if (plan.dryRun) {
             return settle(result, Outcome::Copied, Reason::None);
         }
+        if (state.cancelled()) {
+            return std::nullopt;
+        }
         tarvik::Result<tarvik::FileHandle> folder =
             openMirrorFolder(entry, plan.sourceFolder, plan.backupFolder, true);
         if (!folder) {
@@ -222,7 +231,10 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
             }
         }
         in = tarvik::FileHandle();
-        if (tarvik::Status written = copy.commit(); !written) {
+        if (tarvik::Status written = copy.commit(state.gate); !written) {
+            if (written.error().code == tarvik::ErrorCode::Cancelled) {
+                return std::nullopt;
+            }
             return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
         }
         return settle(result, Outcome::Copied, Reason::None);
@@ -252,20 +264,26 @@ EntryResult processEntry(const Plan& plan, std::size_t index, WorkerState& state
     if (plan.dryRun) {
         return settle(result, Outcome::Converted, Reason::None);
     }
+    if (state.cancelled()) {
+        return std::nullopt;
+    }
     tarvik::Result<tarvik::FileHandle> folder = openMirrorFolder(entry, plan.sourceFolder, plan.backupFolder, true);
     if (!folder) {
         return settle(result, Outcome::Failed, Reason::FolderFailed, folder.error().detail);
     }
     if (tarvik::Status written = tarvik::writeFileAtomically(*folder, fs::path(*target).filename().string(), *target,
-                                                             *encoded, sourcePermissions);
+                                                             *encoded, sourcePermissions, state.gate);
         !written) {
+        if (written.error().code == tarvik::ErrorCode::Cancelled) {
+            return std::nullopt;
+        }
         return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
     }
     return settle(result, Outcome::Converted, Reason::None);
 }
 
 // A worker thread must never let an exception escape: it would end the program.
-EntryResult processEntrySafely(const Plan& plan, std::size_t index, WorkerState& state) {
+std::optional<EntryResult> processEntrySafely(const Plan& plan, std::size_t index, WorkerState& state) {
     try {
         return processEntry(plan, index, state);
     } catch (const std::exception& e) {
@@ -381,13 +399,13 @@ private:
     Summary m_summary;
 };
 
-Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, const std::atomic<bool>& cancel) {
+Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, tarvik::ReplaceGate& gate) {
     WorkerState state;
-    for (std::size_t i = 0; i < plan.entries.size(); ++i) {
-        if (cancel.load()) {
-            break;
+    state.gate = &gate;
+    for (std::size_t i = 0; i < plan.entries.size() && !state.cancelled(); ++i) {
+        if (std::optional<EntryResult> result = processEntrySafely(plan, i, state)) {
+            keeper.report(*result);
         }
-        keeper.report(processEntrySafely(plan, i, state));
     }
     return keeper.finish();
 }
@@ -395,8 +413,8 @@ Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, const std::a
 // The calling thread converts entries too and, between two of its own, reports every entry finished so far
 // in list order: the other workers need not wake it for each entry, which on a machine with few cores
 // costs more than the entries themselves when they are small.
-Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
-                     const std::atomic<bool>& cancel) {
+Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper, tarvik::ReplaceGate& gate) {
+    const std::atomic<bool>& cancel = *gate.stop;
     const std::size_t count = plan.entries.size();
     const std::vector<std::array<std::size_t, KeysPerEntry>> waits = orderingConstraints(plan);
 
@@ -426,7 +444,7 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
         return index;
     };
     auto process = [&](std::size_t index, WorkerState& state) {
-        EntryResult result = processEntrySafely(plan, index, state);
+        std::optional<EntryResult> result = processEntrySafely(plan, index, state);
         {
             std::lock_guard lock(mutex);
             finished[index] = std::move(result);
@@ -436,6 +454,7 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
     };
     auto work = [&] {
         WorkerState state;
+        state.gate = &gate;
         for (std::size_t index = claim(); index != NoEntry; index = claim()) {
             process(index, state);
         }
@@ -469,22 +488,26 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
     auto reportFinished = [&](bool untilWorkersStop) {
         for (;;) {
             std::unique_lock lock(mutex);
-            const auto headFinished = [&] { return nextReport < count && finished[nextReport].has_value(); };
+            // An abandoned entry is done without a result: it is passed over, as if never started.
+            const auto headFinished = [&] { return nextReport < count && done[nextReport]; };
             if (untilWorkersStop) {
                 changed.wait(lock, [&] { return headFinished() || running == 0; });
             }
             if (!headFinished()) {
                 return;
             }
-            EntryResult result = std::move(*finished[nextReport]);
+            std::optional<EntryResult> result = std::move(finished[nextReport]);
             finished[nextReport].reset();
             lock.unlock();
-            keeper.report(result);
+            if (result) {
+                keeper.report(*result);
+            }
             ++nextReport;
         }
     };
 
     WorkerState state;
+    state.gate = &gate;
     for (std::size_t index = claim(); index != NoEntry; index = claim()) {
         process(index, state);
         reportFinished(false);
@@ -500,11 +523,13 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper,
 
 Summary run(const Plan& plan, RunObserver& observer, const std::atomic<bool>& CancelRequested) {
     SummaryKeeper keeper(observer, plan.entries.size());
+    tarvik::ReplaceGate gate;
+    gate.stop = &CancelRequested;
     unsigned jobs = workerCount(plan.jobs, plan.entries.size());
     if (jobs <= 1) {
-        return runOnCallingThread(plan, keeper, CancelRequested);
+        return runOnCallingThread(plan, keeper, gate);
     }
-    return runOnWorkers(plan, jobs, keeper, CancelRequested);
+    return runOnWorkers(plan, jobs, keeper, gate);
 }
 
 std::string_view outcomeText(Outcome outcome) {

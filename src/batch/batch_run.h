@@ -18,9 +18,11 @@
 // forwards it to its own thread (a queued signal or QMetaObject::invokeMethod). Before the run it shows
 // Value 0, Max = the entry count and the label progressLabelText("Message_7" text, 0, count); on each
 // report it sets the bar's Value to progress.position and, while entries remain, the label to
-// progressLabelText(text, position, count), the entry the run takes next. The flag is read once before
-// each entry is started; after it is set no new entry starts, the entries under way finish and are
-// reported, and run() returns with summary.cancelled set. What was written stays.
+// progressLabelText(text, position, count), the entry the run takes next. Once the flag is set no entry
+// starts, and an entry under way is abandoned unless it has begun replacing its target: its temporary file
+// is removed and it is not reported, as if it had never started. Replacements pass one at a time, so at
+// most one target appears after the flag is set, whatever the number of workers. run() returns with
+// summary.cancelled set. What was written stays.
 //
 // Every byte written is the same whatever plan.jobs is: each worker has its own ImageModel, outcomes are
 // reported in list order, and an entry whose path is another entry's target (source = backup, a backup

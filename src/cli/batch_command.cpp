@@ -29,7 +29,7 @@ constexpr int ExitInterrupted = 130;
 
 std::atomic<bool> g_cancelRequested{false};
 
-// A first Ctrl-C lets the entries under way finish; a second one ends the program at once.
+// A first Ctrl-C stops the run (no target is replaced after it); a second one ends the program at once.
 void onInterrupt(int) {
     g_cancelRequested.store(true);
     std::signal(SIGINT, SIG_DFL);

@@ -22,7 +22,7 @@ Exit status:
   0    done
   1    failed; the reason is on stderr and an output file is left unchanged or absent
   2    usage error
-  130  interrupted by Ctrl-C (batch: files under way are finished, what was written stays)
+  130  interrupted by Ctrl-C (batch: no file is replaced after it, what was written stays)
 
 Files:
   The window keeps the folders last used and the chosen language in TarvikBMP.ini. A copy whose folder

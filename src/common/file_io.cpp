@@ -505,7 +505,7 @@ void AtomicFileWriter::writeAt(std::span<const std::uint8_t> bytes, std::uint64_
     }
 }
 
-Status AtomicFileWriter::commit() {
+Status AtomicFileWriter::commit(ReplaceGate* gate) {
     if (!m_refusal.empty()) {
         return makeError(ErrorCode::Io, "cannot replace " + m_shown + ": " + m_refusal);
     }
@@ -540,6 +540,16 @@ Status AtomicFileWriter::commit() {
         m_slot = -1;
         return makeError(ErrorCode::Io, "cannot write " + m_shown + ": " + systemErrorText(error));
     }
+    std::unique_lock<std::mutex> gateLock;
+    if (gate != nullptr) {
+        gateLock = std::unique_lock(gate->mutex);
+        if (gate->stop != nullptr && gate->stop->load()) {
+            ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
+            unregisterTemporary(m_slot);
+            m_slot = -1;
+            return makeError(ErrorCode::Cancelled, "cancelled before " + m_shown + " was replaced");
+        }
+    }
     if (::renameat(m_folder.fd(), m_tempName.c_str(), m_folder.fd(), m_name.c_str()) != 0) {
         const int error = errno;
         ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
@@ -554,10 +564,11 @@ Status AtomicFileWriter::commit() {
 }
 
 Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
-                           std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions) {
+                           std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions,
+                           ReplaceGate* gate) {
     AtomicFileWriter writer(AtomicFileWriter::Unbuffered{}, folder, name, shownPath, newPermissions);
     writer.write(bytes);
-    return writer.commit();
+    return writer.commit(gate);
 }
 
 Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {

@@ -2,8 +2,10 @@
 
 #include <sys/types.h>
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
@@ -65,6 +67,14 @@ Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& pat
 Result<FileHandle> openFolderBelow(const std::filesystem::path& root, const std::vector<std::string>& below,
                                    bool create);
 
+// Lets a caller stop replacements at the last moment: a writer given the gate checks `stop` and renames while
+// holding `mutex`, so once `stop` is set and the mutex taken, no target that was not already being replaced
+// is replaced any more. The writer then removes its temporary and fails with Cancelled.
+struct ReplaceGate {
+    std::mutex mutex;
+    const std::atomic<bool>* stop = nullptr;
+};
+
 // Writes beside the target first and renames over it only after a complete, flushed write, so a
 // failure (full disk, no permission, file-size limit) never leaves the old file destroyed or a half-written
 // one. The temporary file's name is unique among the threads and processes writing to the same folder, and
@@ -93,12 +103,12 @@ public:
     // whose rows are stored in the opposite order they are produced in). Unbuffered.
     void writeAt(std::span<const std::uint8_t> bytes, std::uint64_t offset);
     // Closes, checks every write and renames over the target. The temporary is removed on failure.
-    Status commit();
+    Status commit(ReplaceGate* gate = nullptr);
 
 private:
     friend Status writeFileAtomically(const FileHandle& folder, const std::string& name,
                                       const std::string& shownPath, std::span<const std::uint8_t> bytes,
-                                      std::optional<mode_t> newPermissions);
+                                      std::optional<mode_t> newPermissions, ReplaceGate* gate);
     struct Unbuffered {};
     AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name, std::string shownPath,
                      std::optional<mode_t> newPermissions);
@@ -126,7 +136,8 @@ private:
 // One-call form of AtomicFileWriter.
 Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
 Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
-                           std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions = {});
+                           std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions = {},
+                           ReplaceGate* gate = nullptr);
 
 // Removes the temporary files of the writes under way in this process. Safe to call from a signal
 // handler, which is what it is for: a run ended by a signal leaves no hidden debris behind.
