@@ -221,13 +221,17 @@ void addBatchCommand(CLI::App& app, int& exitCode) {
     auto options = std::make_shared<BatchOptions>();
     options->jobs = std::max(1u, std::thread::hardware_concurrency());
     CLI::App* command = app.add_subcommand(
-        "batch", "Convert every .bmp file of a folder tree into a backup folder that mirrors it");
+        "batch", "Convert the listed files of a folder tree into a backup folder that mirrors it");
+    command->footer(
+        "Files are listed by name, as the window lists them: those whose extension, in any case, is part of\n"
+        "\".bmp\" (a.BMP, a.bm, a.b, \"a.\", a file named \"bmp\"). What each file holds is then told by its\n"
+        "first two bytes, not by its name: \"BM\" a Windows bitmap, \"RL\" an RL file; others are skipped.");
     command
         ->add_option("DIRECTION", options->direction,
                      "compress (bitmaps to RL) or decompress (RL to bitmaps)")
         ->required()
         ->check(CLI::IsMember({"compress", "decompress"}));
-    command->add_option("SOURCE", options->source, "folder whose .bmp files are converted")->required();
+    command->add_option("SOURCE", options->source, "folder whose listed files are converted")->required();
     command->add_option("BACKUP", options->backup, "existing folder that receives the converted files")
         ->required();
     command->add_flag("--subfolders", options->subfolders, "include the files of every subfolder");

@@ -2,6 +2,7 @@
 // the names, the JSON keys and the exit codes (0 done, 1 failed, 2 usage).
 
 #include <cmath>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
@@ -185,7 +186,8 @@ int runInfo(const std::string& file, bool json) {
         info.format = "rl";
         info.fileSize = static_cast<std::int64_t>(size);
         info.bitDepth = 16;
-        info.compressedColors = model.RlPaletteCount - 1;
+        // A palette count of 0 (no key entry either) holds no colour, not -1 of them.
+        info.compressedColors = std::max(0, model.RlPaletteCount - 1);
         const imaging::AlphaCounts counts = imaging::countAlphaPixels(model.Pixels);
         info.alphaPixels = counts.alphaPixels;
         info.transparentPixels = counts.transparentPixels;

@@ -67,7 +67,8 @@ Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t 
     }
     model.Height = static_cast<std::int32_t>(layout.height);
 
-    if (model.BmpDataOffset < static_cast<std::int32_t>(bmp::HeaderBytes) ||
+    // An offset inside the header is odd but readable: the rows start there, as the header says.
+    if (model.BmpDataOffset < 0 ||
         static_cast<std::uint64_t>(model.BmpDataOffset) > fileLength) {
         return makeError(ErrorCode::Corrupt, "pixel data offset " + std::to_string(model.BmpDataOffset) +
                                                  " lies outside the file");

@@ -1,5 +1,7 @@
 #include "image_panel.h"
 
+#include <algorithm>
+
 namespace viewer {
 namespace {
 
@@ -47,7 +49,7 @@ ImagePanel compressedPanel(const imaging::ImageModel& model, std::uintmax_t file
     panel.width = withUnit(model.Width, " Pixel(s)");
     panel.height = withUnit(model.Height, " Pixel(s)");
     panel.colorDepth = "16 Bits";
-    panel.windowsColors = std::to_string(model.RlPaletteCount - 1);
+    panel.windowsColors = std::to_string(std::max(0, model.RlPaletteCount - 1));
     panel.compressedColors = panel.windowsColors;
     panel.compressedColorsEnabled = true;
     panel.alphaControlsEnabled = model.RlAlphaFlag != 0;
@@ -57,7 +59,7 @@ ImagePanel compressedPanel(const imaging::ImageModel& model, std::uintmax_t file
 void applyCompressedPreview(ImagePanel& panel, const imaging::ImageModel& model,
                             const PreviewCounts& counts) {
     panel.windowsColors = "0";
-    panel.compressedColors = std::to_string(model.RlPaletteCount - 1);
+    panel.compressedColors = std::to_string(std::max(0, model.RlPaletteCount - 1));
     panel.alphaPixels = std::to_string(counts.alphaPixels);
     panel.transparentPixels = std::to_string(counts.transparentPixels);
     panel.alphaUsed = counts.alphaPixels > 0;

@@ -97,6 +97,12 @@ TEST_F(ImageCommands, SoftEdgesCompressAndTrailingBytesAreIgnoredWhateverTheirSi
     EXPECT_EQ(run({"compress", path("long.bmp"), path("long.out")}).exitCode, 0);
     EXPECT_EQ(readFile(path("long.out")), rl);
     EXPECT_EQ(run({"info", path("long.rl"), "--json"}).exitCode, 0);
+
+    // No palette entry at all, not even the key: no colours, not -1 of them.
+    writeFile(path("empty.rl"), Bytes{'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0x1F, 0xF8});
+    const Ran empty = run({"info", path("empty.rl"), "--json"});
+    EXPECT_EQ(empty.exitCode, 0) << empty.err;
+    EXPECT_NE(empty.out.find("\"compressed_colors\": 0,"), std::string::npos) << empty.out;
 }
 
 TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {

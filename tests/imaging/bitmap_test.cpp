@@ -126,7 +126,7 @@ TEST(BitmapReader, RefusesWhatItCannotDecode) {
     const std::pair<Bytes, ErrorCode> cases[] = {
         {withField(28, 16, true), ErrorCode::Unsupported}, {withField(18, 0), ErrorCode::Corrupt},
         {withField(18, 0xFFFFFFFF), ErrorCode::Corrupt},   {withField(22, 0), ErrorCode::Corrupt},
-        {withField(10, 20), ErrorCode::Corrupt},           {withField(10, 5000), ErrorCode::Corrupt},
+        {withField(10, 0xFFFFFFF0), ErrorCode::Corrupt},           {withField(10, 5000), ErrorCode::Corrupt},
         {withField(18, 0x10000000), ErrorCode::TooLarge},  {withField(22, 0x80000000), ErrorCode::TooLarge},
         {withField(22, 5000), ErrorCode::Truncated},  // sizes are checked against the file before allocating
         {withField(22, 0xFFFFF000), ErrorCode::Truncated}, {Bytes(54 - 1, 0), ErrorCode::Truncated},
@@ -137,6 +137,17 @@ TEST(BitmapReader, RefusesWhatItCannotDecode) {
         ASSERT_FALSE(status);
         EXPECT_EQ(status.error().code, code) << status.error().detail;
     }
+    // Rows that start inside the header are read from where the header says: the header's bytes 50..53
+    // become the first pixel.
+    Bytes early = makeBitmap(2, 1, {Red, Blue}, 32);
+    putU32(early, 10, 50);
+    putU32(early, 50, 0x80112233);
+    ImageModel model;
+    ASSERT_TRUE(decodeBitmap(early, model));
+    EXPECT_EQ(model.Pixels[0].Color, 0x332211);  // stored B G R A: 33 22 11 80
+    EXPECT_EQ(model.Pixels[0].Alpha, 0x80);
+    EXPECT_EQ(model.Pixels[1].Color, colourOf(Red));  // the file's first pixel
+    EXPECT_EQ(model.Pixels[1].Alpha, 255);
 }
 
 TEST(BitmapReader, NeedsEveryPixelByteButNotTheLastPaddingOrTrailingBytes) {
