@@ -21,6 +21,8 @@ LANGUAGE_NAMES = ["Fran\u00e7ais", "English", "Deutsch", "Espa\u00f1ol"]
 
 # (key, French, English, German, Spanish)
 ROWS = [
+    # The locale of the toolkit's own texts (standard dialogs, message box buttons) for this language.
+    ("Locale", "fr", "en", "de", "es"),
     # Fixed keys first: "Menu_0=" also occurs inside "MainForm_PictMenu_0=".
     ("Menu_0", "Image", "Image", "Bild", "Imagen"),
     ("Menu_1", "Compression", "Compress", "Komprimieren", "Compresi\u00f3n"),
@@ -232,6 +234,23 @@ ROWS += [
      "|Position of the current image in the list", "|Position des aktuellen Bildes in der Liste",
      "|Posici\u00f3n de la imagen actual en la lista"),
     ("FrmTravail_ProgressBar", "", "", "", ""),
+
+    # Context menu and title of the preview window.
+    ("Preview_Zoom", "Zoom", "Zoom", "Zoom", "Zoom"),
+    ("Preview_ZoomFit", "Ajuster \u00e0 l'\u00e9cran", "Fit to screen", "An Bildschirm anpassen",
+     "Ajustar a la pantalla"),
+    ("Preview_Background", "Fond", "Background", "Hintergrund", "Fondo"),
+    ("Preview_Background_0", "Gris clair", "Light grey", "Hellgrau", "Gris claro"),
+    ("Preview_Background_1", "Damier", "Checkerboard", "Schachbrett", "Tablero de ajedrez"),
+    ("Preview_Background_2", "Noir", "Black", "Schwarz", "Negro"),
+    ("Preview_Background_3", "Blanc", "White", "Wei\u00df", "Blanco"),
+    ("Preview_AsShown", "Tel que le programme cible l'affiche", "As the target program shows it",
+     "Wie das Zielprogramm es zeigt", "Como lo muestra el programa de destino"),
+    ("Preview_Differences", "Diff\u00e9rences", "Differences", "Unterschiede", "Diferencias"),
+    ("Preview_DifferenceCount", " \u2014 %1 pixel(s) modifi\u00e9(s)", " \u2014 %1 pixel(s) changed",
+     " \u2014 %1 Pixel ge\u00e4ndert", " \u2014 %1 p\u00edxel(es) modificado(s)"),
+    ("Preview_Reduce", "R\u00e9duire et compresser\u2026", "Reduce and compress\u2026",
+     "Reduzieren und komprimieren\u2026", "Reducir y comprimir\u2026"),
 ]
 
 

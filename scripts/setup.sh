@@ -16,6 +16,8 @@ PACKAGES=(
     # install and package: manual page from --help, checks of the desktop entry and AppStream file, .deb
     # dependencies, bash completion (its tests source it)
     help2man desktop-file-utils appstream dpkg-dev man-db bash-completion
+    # the toolkit's own dialog texts in the languages of the language files
+    qt6-translations-l10n
     # fuzzing and sanitizer builds
     clang libclang-rt-14-dev
 )

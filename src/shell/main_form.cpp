@@ -3,6 +3,10 @@
 #include <QCloseEvent>
 #include <QDebug>
 #include <QDesktopServices>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QMimeData>
+#include <QFileInfo>
 #include <QUrl>
 
 #include "color_value.h"
@@ -47,6 +51,8 @@ MainForm::MainForm(const settings::ProgramLocations& where, QWidget* parent)
       m_dataFolder(fromPath(where.dataFolder)),
       m_settingsFolder(fromPath(where.settingsFolder)),
       m_languageBar(where.dataFolder, where.settingsFolder) {
+    m_qtTranslations.setDataFolder(m_dataFolder);
+    setAcceptDrops(true);
     buildWindow();
     load();
 }
@@ -124,6 +130,8 @@ void MainForm::setFlagActive(int number, bool active) {
 }
 
 void MainForm::translate() {
+    // The toolkit's texts first, so that every dialog opened from now on speaks the language.
+    m_qtTranslations.apply(QString::fromStdString(m_language.GetLangString("Locale")));
     TranslateForm(this, m_language);
     fitCaptions();
     // The title is fixed whatever the language file says for "MainForm".
@@ -204,6 +212,38 @@ void MainForm::receivePaths(const QStringList& paths) {
 void MainForm::openWebAddress() {
     // Whether a browser could be started is not reported; the link simply does nothing then.
     QDesktopServices::openUrl(QUrl(WebAddress));
+}
+
+namespace {
+
+// The first local file among the dropped items; a folder or a remote address is nothing to open.
+QString droppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return {};
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && QFileInfo(url.toLocalFile()).isFile()) {
+            return url.toLocalFile();
+        }
+    }
+    return {};
+}
+
+}  // namespace
+
+void MainForm::dragEnterEvent(QDragEnterEvent* event) {
+    if (!droppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void MainForm::dropEvent(QDropEvent* event) {
+    const QString path = droppedFile(event->mimeData());
+    if (path.isEmpty()) {
+        return;
+    }
+    event->acceptProposedAction();
+    emit openFileRequested(path);
 }
 
 void MainForm::closeEvent(QCloseEvent* event) {

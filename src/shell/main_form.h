@@ -13,6 +13,7 @@
 #include "language.h"
 #include "language_list.h"
 #include "program_settings.h"
+#include "qt_translations.h"
 
 class QCheckBox;
 class QLabel;
@@ -114,6 +115,8 @@ public:
     void setTabTitle(int index, const QString& title);
     QString tabTitle(int index) const;
     QString versionText() const { return m_versionLogo.Caption(); }
+    // The locale of the toolkit texts in use ("fr"), empty when they are in English.
+    QString toolkitLocale() const { return m_qtTranslations.installed(); }
 
 public slots:
     // Brings page `index` (0, 1 or 2) to the front and repaints the three tab buttons; any other index only
@@ -138,6 +141,9 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A file dropped on the window opens as if chosen with "...".
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildWindow();
@@ -160,6 +166,7 @@ private:
     LinkLabel* m_link = nullptr;
     std::vector<PictureBox*> m_flags;  // element 0 is the template
     settings::Language m_language;
+    QtTranslations m_qtTranslations;
     settings::LanguageBar m_languageBar;
     ImagePageControls m_image;
     std::array<BatchPageControls, 2> m_batch{};

@@ -1,6 +1,7 @@
 #include "image_tab.h"
 
 #include <QCheckBox>
+#include <QDebug>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +14,7 @@
 #include "dialog_helpers.h"
 #include "file_dialogs.h"
 #include "program_settings.h"
+#include "fitter.h"
 #include "window_support.h"
 
 namespace viewer {
@@ -20,6 +22,9 @@ namespace {
 
 QString text(const std::string& value) {
     return QString::fromStdString(value);
+}
+
+    return {pixel.Color & 0x00F8FCF8, imaging::rl::alphaFromLevel(imaging::rl::alphaTableByte(pixel.Alpha))};
 }
 
 
@@ -71,6 +76,7 @@ void ImageTab::openFile(const QString& path) {
     // A file that cannot even be read for its signature is of no known type.
     const tarvik::Result<std::string> signature = imaging::ReadSignature(toPath(path));
     const std::string kind = signature ? signature.value() : std::string();
+    m_modelIsCompressed = kind == "RL";
     if (kind == "BM") {
         imaging::ResetImageModel(m_model);
         if (!imaging::LoadBitmapImage(toPath(path), m_model)) {
@@ -152,9 +158,70 @@ void ImageTab::closePreview() {
 }
 
 void ImageTab::refreshTexts() {
-    if (m_preview) {
-        m_preview->setWindowTitle(text(m_language.message(8)) + m_c.TextCheminBMP->text());
+    if (!m_preview) {
+        return;
     }
+    QString title = text(m_language.message(8)) + m_c.TextCheminBMP->text();
+    const std::optional<std::int64_t> count = m_preview->differenceCount();
+    if (m_preview->options().differences && count) {
+        QString counted = text(m_language.GetLangString("Preview_DifferenceCount"));
+        if (!counted.contains(QLatin1String("%1"))) {
+            counted = QStringLiteral(" — %1 pixel(s) modifié(s)");
+        }
+        title += counted.arg(*count);
+    }
+    m_preview->setWindowTitle(title);
+    m_preview->setTexts(previewTexts());
+}
+
+PreviewTexts ImageTab::previewTexts() {
+    const auto lang = [this](const char* key) { return text(m_language.GetLangString(key)); };
+    PreviewTexts texts;
+    texts.zoom = lang("Preview_Zoom");
+    texts.zoomFit = lang("Preview_ZoomFit");
+    texts.background = lang("Preview_Background");
+    for (int i = 0; i < BackgroundCount; ++i) {
+        texts.backgrounds[static_cast<std::size_t>(i)] =
+            lang(("Preview_Background_" + std::to_string(i)).c_str());
+    }
+    texts.asShown = lang("Preview_AsShown");
+    texts.differences = lang("Preview_Differences");
+    texts.reduce = lang("Preview_Reduce");
+    return texts;
+}
+
+void ImageTab::previewOptionsChanged(const PreviewOptions& before, const PreviewOptions& now) {
+    const tarvik::Status stored = writePreviewOptions(m_programFolder, before, now);
+    if (!stored) {
+        qWarning().noquote() << text(settings::settingNotStoredText(m_programFolder, ZoomKey, stored.error()));
+    }
+    provideShownImage();
+    refreshTexts();
+}
+
+void ImageTab::provideShownImage() {
+    if (!m_preview || m_preview->hasShownImage() || m_preview->shownImageUnavailable() ||
+        !(m_preview->options().asShown || m_preview->options().differences)) {
+        return;
+    }
+    BusyCursor busy;
+    if (m_modelIsCompressed) {
+        // Read from an RL file: the model is what decompressing gives; nothing changes on the way.
+        std::shared_ptr<const imaging::ImageModel> same(std::shared_ptr<void>(), &m_model);
+        m_preview->setShownImage(same, std::vector<std::uint8_t>(m_model.Pixels.size(), 0));
+        return;
+    }
+    // Exactly what the compressed file gives back: the codec's own encoder and decoder, never a copy of
+    // their rules.
+    auto shown = std::make_shared<imaging::ImageModel>();
+    const tarvik::Result<std::vector<std::uint8_t>> file = imaging::encodeCompressed(m_model);
+    if (!file || !imaging::decodeCompressed(file.value(), *shown)) {
+        m_preview->setShownImage(nullptr, {});
+        return;
+    }
+    std::vector<std::uint8_t> mask =
+        differenceMask(m_model, PixelOrder::BottomRowFirst, fitting::snapToRl, *shown, PixelOrder::TopRowFirst);
+    m_preview->setShownImage(std::move(shown), std::move(mask));
 }
 
 bool ImageTab::ShowBitmapPreview() {
@@ -182,12 +249,16 @@ bool ImageTab::showPreview(PixelOrder order, PreviewCounts& counts) {
     m_c.OptAffichage[0]->setChecked(true);
     if (!m_preview) {
         m_preview = new FrmImage();
+        // A new preview looks as the last one was left.
+        m_preview->setOptions(readPreviewOptions(m_programFolder));
+        connect(m_preview, &FrmImage::optionsChanged, this, &ImageTab::previewOptionsChanged);
     }
     m_preview->hide();
     m_preview->OptAffichage_Click(0);
     if (!m_preview->drawImage(m_model, order, counts)) {
         return false;
     }
+    provideShownImage();
     m_preview->placeBeside(m_c.window);
     refreshTexts();
     m_preview->show();

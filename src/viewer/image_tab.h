@@ -68,6 +68,10 @@ protected:
 
 private:
     bool showPreview(PixelOrder order, PreviewCounts& counts);
+    void previewOptionsChanged(const PreviewOptions& before, const PreviewOptions& now);
+    // Gives the preview the image as the RL file will show it, when its options need it and it has none.
+    void provideShownImage();
+    PreviewTexts previewTexts();
     void applyPanel();
     void setButtons(bool canSaveBitmap, bool canCompress);
     QString readFolder(settings::Folder folder) const;
@@ -84,6 +88,8 @@ private:
     imaging::ImageModel m_model;
     ImagePanel m_panel;
     QPointer<FrmImage> m_preview;
+    // The model came from an RL file: it is what the target program shows already.
+    bool m_modelIsCompressed = false;
 };
 
 }  // namespace viewer

@@ -42,10 +42,10 @@ bool forEachRow(const imaging::ImageModel& model, PixelOrder order, Draw draw) {
 }  // namespace
 
 bool renderWithTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
-                            std::size_t wordsPerLine, PreviewCounts& counts) {
+                            std::size_t wordsPerLine, PreviewCounts& counts, const Backdrop& backdrop) {
     const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
     const bool hasAlpha = model.BitDepth == 32;
-    const std::uint32_t back = toRgb32(PreviewBackColor);
+    const bool uniform = backdrop.color == backdrop.otherColor;
     // Counted in locals, so the compiler keeps them in registers across the stores into the picture.
     std::int64_t alphaPixels = 0;
     std::int64_t transparentPixels = 0;
@@ -55,15 +55,18 @@ bool renderWithTransparency(const imaging::ImageModel& model, PixelOrder order, 
             const std::int32_t alpha = source[x].Alpha;
             if (alpha == 255) {
                 line[x] = toRgb32(source[x].Color);
-            } else if (!hasAlpha) {
+                continue;
+            }
+            const std::int32_t back = uniform ? backdrop.color : backdrop.at(x, y);
+            if (!hasAlpha) {
                 // A partial alpha in an image without an alpha channel is never drawn.
-                line[x] = back;
+                line[x] = toRgb32(back);
             } else if (alpha == 0) {
-                line[x] = back;
+                line[x] = toRgb32(back);
                 ++transparentPixels;
                 ++alphaPixels;
             } else {
-                line[x] = toRgb32(BlendColor(PreviewBackColor, source[x].Color, alpha));
+                line[x] = toRgb32(BlendColor(back, source[x].Color, alpha));
                 ++alphaPixels;
             }
         }
@@ -93,6 +96,51 @@ bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std:
             line[x] = hasAlpha && source[x].Alpha != 255 ? AlphaMaskBlack : AlphaMaskBack;
         }
     });
+}
+
+std::vector<std::uint8_t> differenceMask(const imaging::ImageModel& reference, PixelOrder referenceOrder,
+                                         PixelNormaliser normalise, const imaging::ImageModel& image,
+                                         PixelOrder imageOrder) {
+    if (!holdsImage(reference) || !holdsImage(image) || reference.Width != image.Width ||
+        reference.Height != image.Height) {
+        return {};
+    }
+    const auto width = static_cast<std::size_t>(image.Width);
+    const auto height = static_cast<std::size_t>(image.Height);
+    std::vector<std::uint8_t> mask(width * height, 0);
+    const auto rowOf = [height](PixelOrder order, std::size_t y) {
+        return order == PixelOrder::BottomRowFirst ? height - 1 - y : y;
+    };
+    for (std::size_t y = 0; y < height; ++y) {
+        const imaging::PixelRecord* want = reference.Pixels.data() + rowOf(referenceOrder, y) * width;
+        const imaging::PixelRecord* got = image.Pixels.data() + rowOf(imageOrder, y) * width;
+        std::uint8_t* const line = mask.data() + y * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            const imaging::PixelRecord expected = normalise(want[x]);
+            line[x] = expected.Color != got[x].Color || expected.Alpha != got[x].Alpha ? 1 : 0;
+        }
+    }
+    return mask;
+}
+
+void markDifferences(std::uint32_t* bits, std::size_t wordsPerLine, std::size_t width, std::size_t height,
+                     const std::vector<std::uint8_t>& mask) {
+    if (mask.size() != width * height) {
+        return;
+    }
+    // A third of the colour, two thirds of the window's dark grey (64): the picture stays readable while
+    // no dimmed pixel comes near the mark's full magenta.
+    const auto dim = [](std::uint32_t channel) { return (channel + 2 * 64) / 3; };
+    for (std::size_t y = 0; y < height; ++y) {
+        std::uint32_t* const line = bits + y * wordsPerLine;
+        const std::uint8_t* const marks = mask.data() + y * width;
+        for (std::size_t x = 0; x < width; ++x) {
+            const std::uint32_t c = line[x];
+            line[x] = marks[x] != 0 ? DifferenceMark
+                                    : 0xFF000000u | dim((c >> 16) & 0xFF) << 16 | dim((c >> 8) & 0xFF) << 8 |
+                                          dim(c & 0xFF);
+        }
+    }
 }
 
 }  // namespace viewer

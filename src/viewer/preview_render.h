@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "image_model.h"
 
@@ -40,10 +41,21 @@ struct PreviewCounts {
 // 0xFFRRGGBB words, `wordsPerLine` apart; the alpha picture one byte per pixel, AlphaMaskBlack or
 // AlphaMaskBack.
 
-// Mode 0: opaque pixels in their colour, partly transparent ones blended over the light grey, fully
-// transparent ones light grey. Also counts what it met.
+// What shows through transparent pixels in mode 0: one colour, or a checkerboard of two whose squares are
+// CheckerCell image pixels wide (so the squares grow with the zoom, as the pixels do).
+struct Backdrop {
+    std::int32_t color = PreviewBackColor;  // 0x00BBGGRR
+    std::int32_t otherColor = PreviewBackColor;
+    static constexpr int CheckerCell = 8;
+    std::int32_t at(std::size_t x, std::size_t y) const {
+        return ((x / CheckerCell) + (y / CheckerCell)) % 2 == 0 ? color : otherColor;
+    }
+};
+
+// Mode 0: opaque pixels in their colour, partly transparent ones blended over the backdrop, fully
+// transparent ones the backdrop. Also counts what it met.
 bool renderWithTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
-                            std::size_t wordsPerLine, PreviewCounts& counts);
+                            std::size_t wordsPerLine, PreviewCounts& counts, const Backdrop& backdrop = {});
 // Mode 1: every pixel's colour, alpha ignored.
 bool renderWithoutTransparency(const imaging::ImageModel& model, PixelOrder order, std::uint32_t* bits,
                                std::size_t wordsPerLine);
@@ -52,5 +64,19 @@ inline constexpr std::uint8_t AlphaMaskBack = 0;
 inline constexpr std::uint8_t AlphaMaskBlack = 1;
 bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std::uint8_t* bits,
                         std::size_t bytesPerLine);
+
+// Where two images of the same size differ, one byte per pixel (1 = differs), rows top first. `reference`
+// is taken through `normalise` first, so that what the RL format cannot hold anyway (the low colour bits,
+// the exact alpha) need not count. Empty when either holds no complete image or the sizes differ.
+using PixelNormaliser = imaging::PixelRecord (*)(const imaging::PixelRecord&);
+std::vector<std::uint8_t> differenceMask(const imaging::ImageModel& reference, PixelOrder referenceOrder,
+                                         PixelNormaliser normalise, const imaging::ImageModel& image,
+                                         PixelOrder imageOrder);
+
+// The differences view over a picture of 0xFFRRGGBB words: differing pixels magenta, the others dimmed
+// towards the window's dark grey so the marks stand out.
+inline constexpr std::uint32_t DifferenceMark = 0xFFFF00FF;
+void markDifferences(std::uint32_t* bits, std::size_t wordsPerLine, std::size_t width, std::size_t height,
+                     const std::vector<std::uint8_t>& mask);
 
 }  // namespace viewer

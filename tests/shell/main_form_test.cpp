@@ -1,6 +1,7 @@
 #include <QDesktopServices>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -204,6 +205,49 @@ private slots:
                 QVERIFY(!drawn.isNull());
                 QCOMPARE(icon.pixmap(size).toImage().convertToFormat(drawn.format()), drawn);
             }
+        }
+    }
+
+    // The buttons of message boxes (and the toolkit's dialogs) follow the flags, by the locale each language
+    // file names; a file naming none, or a locale the toolkit has no translation for, gives English.
+    void theToolkitTextsFollowTheChosenLanguage() {
+        const auto buttons = [] {
+            QMessageBox box(QMessageBox::Question, QStringLiteral("t"), QStringLiteral("q"),
+                            QMessageBox::Yes | QMessageBox::No | QMessageBox::Save | QMessageBox::Cancel);
+            QStringList texts;
+            for (const auto which : {QMessageBox::Yes, QMessageBox::No, QMessageBox::Save, QMessageBox::Cancel}) {
+                texts << box.button(which)->text().remove(QLatin1Char('&'));
+            }
+            return texts;
+        };
+        const QStringList english{"Yes", "No", "Save", "Cancel"};
+        QCOMPARE(buttons(), english);
+        QTemporaryDir home;
+        QVERIFY(viewer_test::fillProgramFolder(home, TARVIK_TEST_LANGUAGE_DATA,
+                                               {"French.lng", "French_flag.gif", "German.lng", "German_flag.gif",
+                                                "Spanish.lng", "Spanish_flag.gif"}));
+        {
+            MainForm form(home.path());
+            QCOMPARE(form.toolkitLocale(), QStringLiteral("fr"));
+            QCOMPARE(buttons(), (QStringList{"Oui", "Non", "Enregistrer", "Annuler"}));
+            QTest::mouseClick(form.languageFlag(2), Qt::LeftButton, {}, QPoint(10, 8));
+            QCOMPARE(form.toolkitLocale(), QStringLiteral("de"));
+            QCOMPARE(buttons(), (QStringList{"Ja", "Nein", "Speichern", "Abbrechen"}));
+        }
+        QCOMPARE(buttons(), english);  // a closed window leaves no translation behind
+        // The locale comes from the file's own key, whatever the file is called.
+        QFile spanish(home.filePath(QStringLiteral("Spanish.lng")));
+        QVERIFY(spanish.open(QIODevice::ReadWrite));
+        QByteArray text = spanish.readAll();
+        QVERIFY(text.startsWith("Locale=es\r\n"));
+        for (const QByteArray& locale : {QByteArray("xx"), QByteArray("../../etc/passwd"), QByteArray()}) {
+            text.replace(0, text.indexOf('\r'), "Locale=" + locale);
+            QVERIFY(spanish.resize(0) && spanish.seek(0) && spanish.write(text) == text.size() && spanish.flush());
+            MainForm form(home.path());
+            QTest::mouseClick(form.languageFlag(3), Qt::LeftButton, {}, QPoint(10, 8));
+            QCOMPARE(form.toolkitLocale(), QString());
+            QCOMPARE(buttons(), english);
+            QTest::mouseClick(form.languageFlag(1), Qt::LeftButton, {}, QPoint(10, 8));
         }
     }
 

@@ -175,7 +175,8 @@ private slots:
         QCOMPARE(preview->pos(), w->form.frameGeometry().topRight() + QPoint(1, 0));
         // A small image gets the narrowest window allowed, with its pictures centred in it.
         QCOMPARE(preview->size(), QSize(viewer::FrmImage::MinimumClientWidth, 2));
-        QCOMPARE(preview->picture(DisplayMode::AlphaChannel)->geometry(),
+        const QWidget* alpha = preview->picture(DisplayMode::AlphaChannel);
+        QCOMPARE(QRect(alpha->mapTo(preview, QPoint()), alpha->size()),
                  QRect((viewer::FrmImage::MinimumClientWidth - 4) / 2, 0, 4, 2));
         QCOMPARE(shown(), (QList<bool>{true, false, false}));
         // 55 x 224 / 255 = 48.3 for blue at 200.

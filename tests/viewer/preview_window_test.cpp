@@ -1,0 +1,336 @@
+// The preview window's context menu: zoom, backgrounds, the image as the RL file shows it, the differences,
+// and what the settings file remembers of them.
+#include <QAction>
+#include <QImage>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPushButton>
+#include <QScreen>
+#include <QRadioButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QWheelEvent>
+#include <QtTest>
+
+#include <memory>
+#include <random>
+
+#include "image_tab.h"
+#include "preview_options.h"
+#include "viewer_test_support.h"
+
+using viewer::DisplayMode;
+using namespace viewer_test;
+
+namespace {
+
+const QRgb Grey = qRgb(224, 224, 224);
+
+// Anti-aliased art with soft alpha edges, drawn by QPainter: an ellipse, a stroked curve and a blurred-edge
+// disc on a transparent ground, in colours whose low bits are set. Small enough to stay within the RL
+// palette, so plain compression takes it.
+QByteArray art(unsigned seed, int size) {
+    std::mt19937 random(seed);
+    const auto pick = [&](int low, int high) { return std::uniform_int_distribution<int>(low, high)(random); };
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(QColor(pick(0, 255) | 7, pick(0, 255) | 3, pick(0, 255) | 5));
+        painter.drawEllipse(QRectF(pick(0, size / 4), pick(0, size / 4), size / 2 + 0.5, size / 3 + 0.3));
+        QPainterPath curve(QPointF(1, size - 2.5));
+        curve.cubicTo(size / 3.0, pick(0, size), size * 0.6, pick(0, size), size - 1.5, 2.2);
+        painter.setBrush(Qt::NoBrush);
+        painter.setPen(QPen(QColor(pick(0, 255) | 1, pick(0, 255) | 1, pick(0, 255) | 1, 200), 1.7));
+        painter.drawPath(curve);
+    }
+    return bitmapBytes(size, size, 32, [&](int x, int y) {
+        const QColor c = QColor::fromRgba(image.pixel(x, y));
+        return Rgba{c.red(), c.green(), c.blue(), c.alpha()};
+    });
+}
+
+// A run of one colour whose alpha changes inside the same level: an RL run keeps its first pixel's alpha, so
+// the three pixels after it show 127 where their own alpha would show 135. Everything else survives the
+// file exactly.
+QByteArray threeChangedPixels() {
+    return bitmapBytes(6, 1, 32, [](int x, int) {
+        static const Rgba p[6] = {{248, 0, 0, 130}, {248, 0, 0, 133}, {248, 0, 0, 133},
+                                  {248, 0, 0, 133}, {0, 0, 0, 0},     {0, 252, 0, 255}};
+        return p[x];
+    });
+}
+
+QImage grabbed(QWidget* widget) {
+    return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
+}
+
+QImage decodedPicture(const QString& path, viewer::Background background) {
+    imaging::ImageModel model;
+    if (!imaging::LoadCompressedImage(path.toStdString(), model)) {
+        return {};
+    }
+    QImage picture(model.Width, model.Height, QImage::Format_RGB32);
+    viewer::PreviewCounts counts;
+    viewer::renderWithTransparency(model, viewer::PixelOrder::TopRowFirst,
+                                   reinterpret_cast<std::uint32_t*>(picture.bits()),
+                                   std::size_t(picture.bytesPerLine()) / 4, counts, viewer::backdropOf(background));
+    return picture;
+}
+
+}  // namespace
+
+class PreviewWindowTest : public QObject {
+    Q_OBJECT
+
+    std::unique_ptr<TestWindow> w;
+    viewer::ImageTab* m_tab = nullptr;
+
+    const shell::ImagePageControls& c() const { return w->form.imagePage(); }
+    viewer::FrmImage* preview() const { return m_tab->preview(); }
+    QString open(const QString& name, const QByteArray& bytes) {
+        const QString path = w->file(name);
+        if (writeFile(path, bytes)) {
+            w->dialogs->openAnswers << path;
+            QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+        }
+        return path;
+    }
+    void trigger(const char* name) {
+        auto* action = preview()->findChild<QAction*>(QString::fromLatin1(name));
+        QVERIFY2(action != nullptr && action->isEnabled(), name);
+        action->trigger();
+    }
+    QImage picture(int mode) const {
+        return preview()->image(DisplayMode(mode)).convertToFormat(QImage::Format_RGB32);
+    }
+
+private slots:
+    void init() {
+        w = std::make_unique<TestWindow>();
+        QVERIFY(w->filled);
+        m_tab = w->commands->imageTab();
+    }
+
+    // Every image pixel becomes a zoom x zoom block of its own colour on screen, in each display mode.
+    void zoomKeepsPixelsSharpInEveryMode() {
+        open("art.bmp", art(1, 24));
+        for (const int zoom : viewer::ZoomSteps) {
+            trigger(qPrintable(QStringLiteral("Zoom%1").arg(zoom)));
+            QCOMPARE(preview()->scale(), double(zoom));
+            for (int mode = 0; mode < viewer::DisplayModeCount; ++mode) {
+                QTest::mouseClick(c().OptAffichage[std::size_t(mode)], Qt::LeftButton);
+                const QImage source = picture(mode);
+                const QImage screen = grabbed(preview()->picture(DisplayMode(mode)));
+                QCOMPARE(screen.size(), source.size() * zoom);
+                QCOMPARE(screen, source.scaled(source.size() * zoom, Qt::IgnoreAspectRatio, Qt::FastTransformation));
+            }
+        }
+    }
+
+    void backgroundsShowThroughTransparentPixelsOnly() {
+        // 16 x 16: fully transparent, except a half-transparent red top left and an opaque blue pixel.
+        open("holes.bmp", bitmapBytes(16, 16, 32, [](int x, int y) {
+                 return x == 0 && y == 0 ? Rgba{255, 0, 0, 128} : x == 1 && y == 0 ? Rgba{0, 0, 255, 255} : Rgba{9, 9, 9, 0};
+             }));
+        QCOMPARE(picture(0).pixel(8, 0), Grey);  // the default stays the light grey
+        const QList<std::tuple<const char*, QRgb, QRgb, QRgb>> cases{
+            {"BackgroundBlack", qRgb(0, 0, 0), qRgb(0, 0, 0), qRgb(128, 0, 0)},
+            {"BackgroundWhite", qRgb(255, 255, 255), qRgb(255, 255, 255), qRgb(255, 127, 127)},
+            // Squares of 8 image pixels: white at the corner, grey beside it, white again diagonally.
+            {"BackgroundCheckerboard", qRgb(255, 255, 255), qRgb(204, 204, 204), qRgb(255, 127, 127)},
+            {"BackgroundLightGrey", Grey, Grey, qRgb(240, 112, 112)},
+        };
+        const QImage withoutTransparency = picture(1);
+        for (const auto& [name, corner, beside, blended] : cases) {
+            trigger(name);
+            trigger("Zoom4");
+            const QImage shown = picture(0);
+            QCOMPARE(shown.pixel(2, 2), corner);
+            QCOMPARE(shown.pixel(8, 0), beside);
+            QCOMPARE(shown.pixel(9, 9), corner);
+            QCOMPARE(shown.pixel(0, 0), blended);
+            QCOMPARE(shown.pixel(1, 0), qRgb(0, 0, 255));
+            QCOMPARE(grabbed(preview()->picture(DisplayMode::WithTransparency)).pixel(8 * 4 + 3, 2), beside);
+            QCOMPARE(picture(1), withoutTransparency);  // the other modes ignore the background
+        }
+    }
+
+    // The picture "as the target program shows it" is the compressed file decompressed, pixel for pixel, on
+    // generated art; and the same file opened in the window gives the same pictures.
+    void asShownIsTheDecompressedFile() {
+        for (unsigned seed = 1; seed <= 6; ++seed) {
+            const int size = 16 + int(seed) * 3;
+            const QString name = QStringLiteral("art%1.bmp").arg(seed);
+            open(name, art(seed, size));
+            QVERIFY2(c().CmdCompressRL->isEnabled(), "the art must fit the RL palette");
+            trigger("BackgroundCheckerboard");
+            trigger("AsShown");
+            const QList<QImage> asShown{picture(0), picture(1), picture(2)};
+            QVERIFY(asShown[1] != QImage());
+            const QString packed = w->file(QStringLiteral("art%1-packed.bmp").arg(seed));
+            w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{packed, 1};
+            QTest::mouseClick(c().CmdCompressRL, Qt::LeftButton);
+            QCOMPARE(asShown[0], decodedPicture(packed, viewer::Background::Checkerboard));
+            trigger("AsShown");  // off: the bitmap itself again, which differs in its low bits
+            QVERIFY(picture(1) != asShown[1]);
+            w->dialogs->openAnswers << packed;
+            QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+            QCOMPARE((QList<QImage>{picture(0), picture(1), picture(2)}), asShown);
+        }
+    }
+
+    void differencesMarkWhatTheFileChangesAndCountIt() {
+        const QString path = open("runs.bmp", threeChangedPixels());
+        trigger("Differences");
+        QCOMPARE(preview()->differenceCount(), std::optional<std::int64_t>(3));
+        QCOMPARE(preview()->windowTitle(), QStringLiteral("Aperçu - ") + path + QStringLiteral(" — 3 pixel(s) modifié(s)"));
+        const QImage marked = picture(0);
+        for (const int x : {1, 2, 3}) {
+            QCOMPARE(marked.pixel(x, 0), viewer::DifferenceMark);
+        }
+        // The others are dimmed, not marked: opaque green (0, 252, 0) becomes (42, 126, 42).
+        QCOMPARE(marked.pixel(5, 0), qRgb(42, 126, 42));
+        QVERIFY(marked.pixel(0, 0) != viewer::DifferenceMark && marked.pixel(4, 0) != viewer::DifferenceMark);
+        trigger("Differences");
+        QCOMPARE(preview()->windowTitle(), QStringLiteral("Aperçu - ") + path);
+        QVERIFY(picture(0).pixel(1, 0) != viewer::DifferenceMark);
+
+        // An RL file is what the target program shows: nothing differs.
+        const QString packed = w->file("runs.rl.bmp");
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{packed, 1};
+        QTest::mouseClick(c().CmdCompressRL, Qt::LeftButton);
+        trigger("Differences");
+        w->dialogs->openAnswers << packed;
+        QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+        QCOMPARE(preview()->differenceCount(), std::optional<std::int64_t>(0));
+        QVERIFY(preview()->windowTitle().endsWith(QStringLiteral(" — 0 pixel(s) modifié(s)")));
+    }
+
+    void anImageTheFileCannotHoldOffersNoPictureAsShown() {
+        open("many.bmp", bitmapWithCombinations(254));
+        trigger("AsShown");
+        QVERIFY(preview()->shownImageUnavailable());
+        QVERIFY(!preview()->findChild<QAction*>("AsShown")->isEnabled());
+        QVERIFY(!preview()->findChild<QAction*>("Differences")->isEnabled());
+        QCOMPARE(preview()->differenceCount(), std::nullopt);
+    }
+
+    void theMenuIsRememberedForTheNextPreview() {
+        open("art.bmp", art(2, 20));
+        trigger("Zoom4");
+        trigger("BackgroundCheckerboard");
+        trigger("AsShown");
+        trigger("Differences");
+        QCOMPARE(setting(w->home, "PreviewZoom"), QStringLiteral("4"));
+        QCOMPARE(setting(w->home, "PreviewBackground"), QStringLiteral("1"));
+        QCOMPARE(setting(w->home, "PreviewAsShown"), QStringLiteral("1"));
+        QCOMPARE(setting(w->home, "PreviewDifferences"), QStringLiteral("1"));
+        w->form.SelectTab(1);  // closes the preview
+        QTRY_VERIFY(preview() == nullptr);
+        open("again.bmp", art(3, 20));
+        const viewer::PreviewOptions expected{4, viewer::Background::Checkerboard, true, true};
+        QCOMPARE(preview()->options(), expected);
+        QVERIFY(preview()->findChild<QAction*>("Zoom4")->isChecked());
+        QVERIFY(preview()->findChild<QAction*>("BackgroundCheckerboard")->isChecked());
+        QVERIFY(preview()->differenceCount().has_value());
+        QCOMPARE(grabbed(preview()->picture(DisplayMode::WithTransparency)).size(), QSize(80, 80));
+        // The design's keys are untouched.
+        QCOMPARE(setting(w->home, "Language"), QString());
+    }
+
+    void unusableStoredValuesGiveTheDefaults() {
+        QVERIFY(writeFile(w->home.filePath("TarvikBMP.ini"),
+                          "[GENERAL]\r\nPreviewZoom=3\r\nPreviewBackground=9\r\nPreviewAsShown=yes\r\n"
+                          "PreviewDifferences=-1\r\n"));
+        QCOMPARE(viewer::readPreviewOptions(w->home.path().toStdString()), viewer::PreviewOptions{});
+        QVERIFY(writeFile(w->home.filePath("TarvikBMP.ini"), "[GENERAL]\r\nPreviewZoom=0\r\nPreviewBackground=2\r\n"));
+        const viewer::PreviewOptions fit{viewer::FitZoom, viewer::Background::Black, false, false};
+        QCOMPARE(viewer::readPreviewOptions(w->home.path().toStdString()), fit);
+    }
+
+    void ctrlWheelZoomsAndThePlainWheelScrolls() {
+        open("art.bmp", art(4, 24));
+        QWidget* viewport = preview()->scrollArea()->viewport();
+        const auto wheel = [&](int delta, Qt::KeyboardModifiers modifiers) {
+            QWheelEvent event(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
+                              Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
+            QCoreApplication::sendEvent(viewport, &event);
+        };
+        wheel(120, Qt::ControlModifier);
+        QCOMPARE(preview()->options().zoom, 2);
+        wheel(120, Qt::ControlModifier);
+        QCOMPARE(preview()->options().zoom, 4);
+        wheel(-120, Qt::ControlModifier);
+        QCOMPARE(preview()->options().zoom, 2);
+        wheel(-120, Qt::NoModifier);
+        QCOMPARE(preview()->options().zoom, 2);
+        QCOMPARE(setting(w->home, "PreviewZoom"), QStringLiteral("2"));
+    }
+
+    // The window grows with the zoom up to the screen's free area, and scrolls beyond.
+    void theWindowGrowsToTheScreenAndScrollsBeyond() {
+        open("wide.bmp", bitmapBytes(300, 40, 24, [](int x, int y) { return Rgba{x % 256, y * 6, 0}; }));
+        const QRect available = preview()->screen()->availableGeometry();
+        QCOMPARE(preview()->size(), QSize(300, 40));
+        trigger("Zoom2");
+        QCOMPARE(preview()->size(), QSize(600, 80));
+        trigger("Zoom8");
+        QVERIFY(preview()->width() <= available.width() && preview()->width() > available.width() / 2);
+        QCOMPARE(preview()->picture(DisplayMode::WithTransparency)->size(), QSize(2400, 320));
+        QVERIFY(preview()->scrollArea()->horizontalScrollBar()->maximum() > 0);
+        trigger("ZoomFit");
+        const double fit = preview()->scale();
+        QVERIFY(fit >= 1 && fit == std::floor(fit) && 300 * fit <= available.width());
+        QVERIFY(300 * (fit + 1) > available.width() || 40 * (fit + 1) > available.height());
+    }
+
+    // A file dropped on the main window opens as if chosen with "..."; anything else is refused.
+    void aFileDroppedOnTheMainWindowOpens() {
+        const QString path = w->file("dropped.bmp");
+        QVERIFY(writeFile(path, art(5, 16)));
+        QTRY_VERIFY(w->form.isVisible());
+        const auto drop = [&](const QList<QUrl>& urls) {
+            QMimeData data;
+            data.setUrls(urls);
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w->form, &enter);
+            if (!enter.isAccepted()) {
+                return false;
+            }
+            QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w->form, &dropped);
+            return true;
+        };
+        QVERIFY(!drop({QUrl::fromLocalFile(w->files.path())}));  // a folder
+        QVERIFY(!drop({QUrl(QStringLiteral("https://example.org/a.bmp"))}));
+        w->form.SelectTab(2);
+        QVERIFY(drop({QUrl::fromLocalFile(path)}));
+        QTRY_COMPARE(c().TextCheminBMP->text(), path);
+        QCOMPARE(w->form.frontPage(), 0);
+        QCOMPARE(setting(w->home, "Folder1"), w->files.path());
+        QVERIFY(preview() != nullptr && preview()->isVisible());
+        QVERIFY(c().CmdCompressRL->isEnabled());
+    }
+
+    void zoomSteps() {
+        QCOMPARE(viewer::steppedZoom(1, 1), 2);
+        QCOMPARE(viewer::steppedZoom(8, 1), 8);
+        QCOMPARE(viewer::steppedZoom(1, -1), 1);
+        QCOMPARE(viewer::steppedZoom(2.5, -1), 2);
+        QCOMPARE(viewer::steppedZoom(2.5, 1), 4);
+        QCOMPARE(viewer::steppedZoom(0.3, 1), 1);
+        // Fitting: the largest whole factor for a small image, a fraction for a large one.
+        QCOMPARE(viewer::zoomScale(viewer::FitZoom, 10, 10, 95, 200), 9.0);
+        QCOMPARE(viewer::zoomScale(viewer::FitZoom, 400, 100, 200, 200), 0.5);
+        QCOMPARE(viewer::zoomScale(4, 400, 100, 200, 200), 4.0);
+    }
+};
+
+QTEST_MAIN(PreviewWindowTest)
+#include "preview_window_test.moc"
