@@ -13,8 +13,8 @@
 
 #include "dialog_helpers.h"
 #include "file_dialogs.h"
-#include "program_settings.h"
 #include "fitter.h"
+#include "program_settings.h"
 #include "window_support.h"
 
 namespace viewer {
@@ -23,10 +23,6 @@ namespace {
 QString text(const std::string& value) {
     return QString::fromStdString(value);
 }
-
-    return {pixel.Color & 0x00F8FCF8, imaging::rl::alphaFromLevel(imaging::rl::alphaTableByte(pixel.Alpha))};
-}
-
 
 }  // namespace
 
