@@ -32,6 +32,19 @@ void fail(const std::string& path, const std::string& reason) {
     std::fprintf(stderr, "tarvikbmp: %s: %s\n", path.c_str(), reason.c_str());
 }
 
+// A 32-bit bitmap whose alpha bytes are all 0 is read as it says, fully transparent (a blank frame may
+// mean just that); more often it was saved without alpha, which is better noticed before the file reaches
+// the target program. The conversion goes on.
+void warnIfAllTransparent(const std::string& path, const imaging::ImageModel& model) {
+    const std::int64_t pixels = std::int64_t{model.Width} * model.Height;
+    if (model.BitDepth == 32 && pixels > 0 && model.TransparentPixelCount == pixels) {
+        std::fprintf(stderr,
+                     "tarvikbmp: %s: warning: every pixel is fully transparent (all alpha bytes are 0); "
+                     "was it saved without alpha?\n",
+                     path.c_str());
+    }
+}
+
 std::string jsonString(const std::string& text) {
     std::string out = "\"";
     for (const char c : text) {
@@ -167,6 +180,7 @@ int runInfo(const std::string& file, bool json) {
             return ExitFailed;
         }
         info.format = "bmp";
+        warnIfAllTransparent(file, model);
         fillPictureInfo(info, model, *assessment);
         info.fileSize = model.BmpFileSize;
     } else if (*kind == imaging::FileKind::Png) {
@@ -271,8 +285,9 @@ int runCompress(const std::string& in, const std::string& out, const ConversionO
     imaging::ImageModel model;
     imaging::Status status;
     if (*kind == imaging::FileKind::Bitmap) {
-        // Streams the bitmap twice instead of holding it: the same bytes as load-then-save.
+        // Reads the bitmap once, without the pixel records: the same bytes as load-then-save.
         status = imaging::compressBitmapFile(in, out, model);
+        warnIfAllTransparent(in, model);
         if (!status && status.error().code == imaging::ErrorCode::Io) {
             fail(in, status.error().detail);
             return ExitFailed;

@@ -12,7 +12,7 @@
 //   22     4     height, signed: positive = rows stored bottom row first, negative = top row first
 //   26     2     planes
 //   28     2     bits per pixel: 24 (B G R) or 32 (B G R A); nothing else is decoded
-//   30     4     compression (not looked at: 24/32-bit pixels are read as plain B G R (A))
+//   30     4     compression: 0 none; 3 (6 with alpha) bit fields, whose masks follow at 54; others refused
 //   34..53       image size, pixels per metre (x, y), colours used, important colours
 //   54           pixel rows; a 24-bit row is padded with zero bytes to a multiple of 4, a 32-bit row never
 //   needs it
@@ -40,6 +40,23 @@ inline constexpr std::size_t OffsetXPelsPerMeter = 38;
 inline constexpr std::size_t OffsetYPelsPerMeter = 42;
 inline constexpr std::size_t OffsetColorsUsed = 46;
 inline constexpr std::size_t OffsetColorsImportant = 50;
+// Bit-field masks (red, green, blue, alpha): after a 40-byte header, or inside the larger ones.
+inline constexpr std::size_t OffsetMasks = 54;
+
+// Header kinds by their size, and the largest header with the file header before it.
+inline constexpr std::int32_t Os2HeaderBytes = 12;
+inline constexpr std::int32_t HeaderWithAlphaMaskBytes = 56;
+inline constexpr std::size_t LargestHeadBytes = 14 + 124;
+
+inline constexpr std::int32_t CompressionNone = 0;
+inline constexpr std::int32_t CompressionRle8 = 1;
+inline constexpr std::int32_t CompressionRle4 = 2;
+inline constexpr std::int32_t CompressionBitFields = 3;
+inline constexpr std::int32_t CompressionJpeg = 4;
+inline constexpr std::int32_t CompressionPng = 5;
+inline constexpr std::int32_t CompressionAlphaBitFields = 6;
+// In a normalisation table: the byte comes from no stored byte (alpha 255).
+inline constexpr std::uint8_t NoSourceByte = 4;
 
 // 2^28 pixels are 2 GiB of PixelRecords; nothing this tool is for comes near it.
 inline constexpr std::uint64_t MaxPixels = std::uint64_t{1} << 28;

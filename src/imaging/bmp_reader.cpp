@@ -1,5 +1,6 @@
 #include <sys/stat.h>
 
+#include <array>
 #include <bit>
 #include <cerrno>
 #include <cstring>
@@ -23,8 +24,51 @@ constexpr std::uint64_t StreamChunkBytes = 512 * 1024;
 
 }  // namespace
 
-Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t fileLength,
+namespace {
+
+// Where each byte of a normalised B G R A pixel comes from, for bit-field masks that pick whole bytes; the
+// alpha byte comes from nowhere (opaque) when the file has no alpha mask or a mask of 0.
+Result<std::array<std::uint8_t, 4>> byteOrderOfMasks(const std::uint32_t masks[4], bool hasAlphaMask) {
+    std::array<std::uint8_t, 4> order{};
+    unsigned used = 0;
+    for (int channel = 0; channel < 4; ++channel) {
+        const std::uint32_t mask = masks[channel];
+        if (channel == 3 && (!hasAlphaMask || mask == 0)) {
+            order[3] = bmp::NoSourceByte;
+            continue;
+        }
+        int byte = -1;
+        for (int b = 0; b < 4; ++b) {
+            if (mask == 0xFFu << (8 * b)) {
+                byte = b;
+            }
+        }
+        if (byte < 0 || (used & (1u << byte)) != 0) {
+            return makeError(ErrorCode::Unsupported,
+                             "bit-field masks other than one byte per channel are not supported");
+        }
+        used |= 1u << byte;
+        order[static_cast<std::size_t>(channel)] = static_cast<std::uint8_t>(byte);
+    }
+    return order;
+}
+
+}  // namespace
+
+void normalizeRow(const BitmapLayout& layout, const std::uint8_t* in, std::uint8_t* out) {
+    for (std::uint32_t x = 0; x < layout.width; ++x, in += 4, out += 4) {
+        std::uint8_t pixel[4];
+        for (int c = 0; c < 4; ++c) {
+            const std::uint8_t from = layout.sourceByte[static_cast<std::size_t>(c)];
+            pixel[c] = from == bmp::NoSourceByte ? 255 : in[from];
+        }
+        std::memcpy(out, pixel, 4);
+    }
+}
+
+Result<BitmapLayout> readBitmapHeader(std::span<const std::uint8_t> head, std::uint64_t fileLength,
                                       ImageModel& model) {
+    const std::uint8_t* header = head.data();
     model.BmpSignature = std::string{static_cast<char>(header[0]), static_cast<char>(header[1])};
     model.BmpFileSize = loadS32(header + bmp::OffsetFileSize);
     model.BmpReserved = loadS32(header + bmp::OffsetReserved);
@@ -41,6 +85,27 @@ Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t 
     model.BmpColorsUsed = loadS32(header + bmp::OffsetColorsUsed);
     model.BmpColorsImportant = loadS32(header + bmp::OffsetColorsImportant);
 
+    // Header kinds by their size: 12 bytes is the OS/2 one, whose fields lie elsewhere (its "bit depth"
+    // would be read from the first pixels).
+    if (model.BmpHeaderSize == bmp::Os2HeaderBytes) {
+        return makeError(ErrorCode::Unsupported, "OS/2 bitmap headers are not supported");
+    }
+    switch (model.BmpCompression) {
+        case bmp::CompressionNone:
+        case bmp::CompressionBitFields:
+        case bmp::CompressionAlphaBitFields:
+            break;
+        case bmp::CompressionRle8:
+        case bmp::CompressionRle4:
+            return makeError(ErrorCode::Unsupported, "RLE-compressed bitmaps are not supported");
+        case bmp::CompressionJpeg:
+            return makeError(ErrorCode::Unsupported, "JPEG-compressed bitmaps are not supported");
+        case bmp::CompressionPng:
+            return makeError(ErrorCode::Unsupported, "PNG-compressed bitmaps are not supported");
+        default:
+            return makeError(ErrorCode::Unsupported,
+                             "unsupported compression: " + std::to_string(model.BmpCompression));
+    }
     if (model.BitDepth != 24 && model.BitDepth != 32) {
         return makeError(ErrorCode::Unsupported,
                          "unsupported bit depth: " + std::to_string(model.BitDepth) + " (only 24 and 32)");
@@ -53,6 +118,34 @@ Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t 
     }
 
     BitmapLayout layout;
+    if (model.BmpCompression != bmp::CompressionNone) {
+        // The masks follow a 40-byte header (three, or four with the alpha variant) and are part of the
+        // larger ones, at the same place; from the 56-byte header on, the header holds an alpha mask.
+        const bool hasAlphaMask = model.BmpCompression == bmp::CompressionAlphaBitFields ||
+                                  model.BmpHeaderSize >= bmp::HeaderWithAlphaMaskBytes;
+        const std::size_t masksEnd = bmp::OffsetMasks + (hasAlphaMask ? 16 : 12);
+        if (head.size() < masksEnd) {
+            return makeError(ErrorCode::Truncated, "truncated bit-field masks");
+        }
+        std::uint32_t masks[4] = {};
+        for (std::size_t c = 0; c < (hasAlphaMask ? 4u : 3u); ++c) {
+            masks[c] = loadU32(header + bmp::OffsetMasks + 4 * c);
+        }
+        if (model.BitDepth == 24) {
+            if (masks[0] != 0xFF0000 || masks[1] != 0xFF00 || masks[2] != 0xFF) {
+                return makeError(ErrorCode::Unsupported, "24-bit bit-field masks other than R G B are not supported");
+            }
+        } else {
+            // Stored as a word: red mask first. Normalised order is B G R A.
+            const std::uint32_t bgra[4] = {masks[2], masks[1], masks[0], masks[3]};
+            Result<std::array<std::uint8_t, 4>> order = byteOrderOfMasks(bgra, hasAlphaMask);
+            if (!order) {
+                return order.error();
+            }
+            layout.sourceByte = order.value();
+            layout.normalize = layout.sourceByte != std::array<std::uint8_t, 4>{0, 1, 2, 3};
+        }
+    }
     layout.width = static_cast<std::uint32_t>(model.Width);
     // A negative height stores the top row first; the model is always kept bottom row first.
     layout.topDown = declaredHeight < 0;
@@ -98,15 +191,17 @@ Result<BitmapFileRows> BitmapFileRows::open(const std::filesystem::path& path, I
     if (rows.m_fileLength < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
-    std::uint8_t header[bmp::HeaderBytes];
-    Result<std::size_t> got = tarvik::readAt(rows.m_in.fd(), header, bmp::HeaderBytes, 0);
+    std::uint8_t header[bmp::LargestHeadBytes];
+    const std::size_t wanted = static_cast<std::size_t>(std::min<std::uint64_t>(rows.m_fileLength, sizeof header));
+    Result<std::size_t> got = tarvik::readAt(rows.m_in.fd(), header, wanted, 0);
     if (!got) {
         return got.error();
     }
-    if (*got != bmp::HeaderBytes) {
+    if (*got < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
-    Result<BitmapLayout> layout = readBitmapHeader(header, rows.m_fileLength, model);
+    Result<BitmapLayout> layout =
+        readBitmapHeader(std::span<const std::uint8_t>(header, *got), rows.m_fileLength, model);
     if (!layout) {
         return layout.error();
     }
@@ -126,6 +221,12 @@ Status BitmapFileRows::readRows(std::uint64_t first, std::uint64_t count) {
     }
     if (*got != bytes) {
         return makeError(ErrorCode::Truncated, "truncated pixel data");
+    }
+    if (m_layout.normalize) {
+        for (std::uint64_t row = 0; row < count; ++row) {
+            std::uint8_t* bytesOfRow = m_chunk.data() + row * m_layout.rowStride;
+            normalizeRow(m_layout, bytesOfRow, bytesOfRow);
+        }
     }
     return {};
 }
@@ -376,14 +477,20 @@ Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageMo
     if (file.size() < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
-    Result<BitmapLayout> parsed = readBitmapHeader(file.data(), file.size(), model);
+    Result<BitmapLayout> parsed = readBitmapHeader(file, file.size(), model);
     if (!parsed) {
         return parsed.error();
     }
     const BitmapLayout layout = parsed.value();
+    std::vector<std::uint8_t> normalized(layout.normalize ? layout.rowStride : 0);
     auto forEachRow = [&](auto&& visit) -> Status {
         for (std::uint64_t upright = 0; upright < layout.height; ++upright) {
-            visit(file.data() + layout.fileRowOffset(layout.fileRowOfUpright(upright)));
+            const std::uint8_t* row = file.data() + layout.fileRowOffset(layout.fileRowOfUpright(upright));
+            if (layout.normalize) {
+                normalizeRow(layout, row, normalized.data());
+                row = normalized.data();
+            }
+            visit(row);
         }
         return {};
     };

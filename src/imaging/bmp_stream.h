@@ -4,6 +4,7 @@
 // and a row source that streams the rows in pieces, bottom row first or top row first.
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -24,6 +25,9 @@ struct BitmapLayout {
     std::uint64_t rowStride = 0;
     std::uint64_t dataOffset = 0;
     std::uint64_t pixelCount = 0;
+    // 32-bit bit fields in another byte order, or without alpha: rows are rewritten as B G R A before use.
+    bool normalize = false;
+    std::array<std::uint8_t, 4> sourceByte{0, 1, 2, 3};  // for B G R A; bmp::NoSourceByte gives 255
 
     std::uint64_t fileRowOffset(std::uint64_t fileRow) const { return dataOffset + fileRow * rowStride; }
     // The stored row that holds row `upright` of the picture counted from the bottom.
@@ -34,8 +38,11 @@ struct BitmapLayout {
 
 // Copies the 54 header bytes into the model (Height made positive) and checks that every declared pixel
 // byte lies within fileLength; fails with a reason otherwise.
-Result<BitmapLayout> readBitmapHeader(const std::uint8_t* header, std::uint64_t fileLength,
+Result<BitmapLayout> readBitmapHeader(std::span<const std::uint8_t> head, std::uint64_t fileLength,
                                       ImageModel& model);
+
+// A stored row as plain B G R A pixels (in and out may be the same row); only for layouts that normalize.
+void normalizeRow(const BitmapLayout& layout, const std::uint8_t* in, std::uint8_t* out);
 
 // The statistics pass over a bitmap held whole in memory, as decodeBitmap runs it; keepPixels false leaves
 // Pixels empty. Returns the layout, so a second pass can walk the same bytes.

@@ -29,9 +29,14 @@ Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesy
     }
     // Second pass: the codes, top row first, one row of records at a time.
     std::vector<PixelRecord> records(layout.width);
+    std::vector<std::uint8_t> normalized(layout.normalize ? layout.rowStride : 0);
     for (std::uint64_t n = 0; n < layout.height; ++n) {
         const std::uint8_t* bytes =
             file->data() + layout.fileRowOffset(layout.fileRowOfUpright(layout.height - 1 - n));
+        if (layout.normalize) {
+            detail::normalizeRow(layout, bytes, normalized.data());
+            bytes = normalized.data();
+        }
         for (std::uint32_t x = 0; x < layout.width; ++x, bytes += layout.bytesPerPixel) {
             records[x] = detail::recordFromBytes(bytes, layout.bytesPerPixel);
         }

@@ -104,7 +104,8 @@ std::uint64_t bytesReaderUses(Reader reader, std::span<const std::uint8_t> head)
         const std::uint64_t rowTable = rl::OffsetPalette + (flag + 2) * entries;
         return std::max(keyEnd, rowTable + rows + rows * rl::MaxRowBytes);
     }
-    const std::uint64_t headerEnd = bmp::HeaderBytes;
+    // The largest header and its masks, read whole, as the streaming reader does.
+    const std::uint64_t headerEnd = bmp::LargestHeadBytes;
     if (head.size() < bmp::HeaderBytes) {
         return headerEnd;
     }

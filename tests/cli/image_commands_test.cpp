@@ -98,6 +98,19 @@ TEST_F(ImageCommands, SoftEdgesCompressAndTrailingBytesAreIgnoredWhateverTheirSi
     EXPECT_EQ(readFile(path("long.out")), rl);
     EXPECT_EQ(run({"info", path("long.rl"), "--json"}).exitCode, 0);
 
+    // Every alpha byte 0: read as fully transparent, with a warning; one visible pixel is enough to be quiet.
+    writeFile(path("blank.bmp"), makeBitmap(3, 2, std::vector<Rgba>(6, Rgba{200, 10, 10, 0})));
+    writeFile(path("almost.bmp"), makeBitmap(3, 2, repeat({{Rgba{200, 10, 10, 0}, 5}, {Red, 1}})));
+    for (const char* command : {"info", "compress"}) {
+        const std::vector<std::string> blankArgs = command == std::string("info")
+                                                       ? std::vector<std::string>{"info", path("blank.bmp")}
+                                                       : std::vector<std::string>{"compress", path("blank.bmp"), path("b.rl")};
+        const Ran blank = run(blankArgs);
+        EXPECT_EQ(blank.exitCode, 0) << command;
+        EXPECT_NE(blank.err.find("warning: every pixel is fully transparent"), std::string::npos) << blank.err;
+    }
+    EXPECT_EQ(run({"compress", path("almost.bmp"), path("a.rl")}).err, "");
+
     // No palette entry at all, not even the key: no colours, not -1 of them.
     writeFile(path("empty.rl"), Bytes{'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 0, 0, 0x1F, 0xF8});
     const Ran empty = run({"info", path("empty.rl"), "--json"});

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <set>
 
 #include "image_model.h"
@@ -193,4 +195,109 @@ TEST(BitmapWriter, RefusesAnInconsistentImageAndKeepsTheOldFile) {
     ASSERT_TRUE(SaveBitmapImage(dir / "out.bmp", topFirstImage(3, 2, 0)));
     EXPECT_EQ(readFile(dir / "out.bmp"), encodeBitmap(topFirstImage(3, 2, 0)).value());
     EXPECT_EQ(dir.entryCount(), 1u);
+}
+
+namespace {
+
+// `plain` (a 40-byte-header bitmap, 32 bits) rewritten with another header: its size, a compression, and
+// masks (red, green, blue, alpha) placed at 54, with each pixel's bytes laid out as the masks say.
+Bytes withHeader(const Bytes& plain, std::uint32_t headerSize, std::uint32_t compression,
+                 std::array<std::uint32_t, 4> masks, bool writeAlphaMask) {
+    const std::size_t masksBytes = headerSize > 40 ? headerSize - 40 : (writeAlphaMask ? 16 : 12);
+    Bytes out(plain.begin(), plain.begin() + 54);
+    out.resize(54 + masksBytes, 0);
+    for (std::size_t c = 0; c < (writeAlphaMask ? 4u : 3u); ++c) {
+        putU32(out, 54 + 4 * c, masks[c]);
+    }
+    putU32(out, 10, static_cast<std::uint32_t>(out.size())), putU32(out, 14, headerSize);
+    putU32(out, 30, compression);
+    for (std::size_t at = 54; at + 4 <= plain.size(); at += 4) {
+        // Plain pixels are B G R A; place each channel where its mask says.
+        const std::uint8_t channels[4] = {plain[at + 2], plain[at + 1], plain[at], plain[at + 3]};  // R G B A
+        std::uint32_t word = 0;
+        for (int c = 0; c < 4; ++c) {
+            const std::uint32_t mask = masks[static_cast<std::size_t>(c)];
+            if (mask != 0) {
+                word |= std::uint32_t{channels[c]} << std::countr_zero(mask);
+            }
+        }
+        const std::size_t size = out.size();
+        out.resize(size + 4);
+        putU32(out, size, word);
+    }
+    return out;
+}
+
+}  // namespace
+
+TEST(BitmapReader, BitFieldHeadersAreDecodedOrRefusedWithTheirReason) {
+    const std::vector<Rgba> pixels = {Red, Rgba{10, 200, 30, 128}, Blue, Rgba{1, 2, 3, 0}};
+    const Bytes plain = makeBitmap(2, 2, pixels, 32);
+    ImageModel expected;
+    ASSERT_TRUE(decodeBitmap(plain, expected));
+    const std::array<std::uint32_t, 4> standard{0xFF0000, 0xFF00, 0xFF, 0xFF000000};
+    const std::array<std::uint32_t, 4> rgba{0xFF, 0xFF00, 0xFF0000, 0xFF000000};
+    const std::array<std::uint32_t, 4> argb{0xFF00, 0xFF0000, 0xFF000000, 0xFF};
+    struct Variant {
+        const char* name;
+        Bytes file;
+        bool opaque;  // no alpha mask, or a mask of 0: every pixel 255
+    };
+    const Variant variants[] = {
+        {"40, bit fields", withHeader(plain, 40, 3, standard, false), true},
+        {"40, alpha bit fields", withHeader(plain, 40, 6, standard, true), false},
+        {"V4, R G B A bytes", withHeader(plain, 108, 3, rgba, true), false},
+        {"V5, A R G B bytes", withHeader(plain, 124, 3, argb, true), false},
+        {"V5, no alpha mask", withHeader(plain, 124, 3, {0xFF0000, 0xFF00, 0xFF, 0}, true), true},
+        {"V5, no compression", withHeader(plain, 124, 0, standard, true), false},
+    };
+    TempDir dir;
+    for (const Variant& v : variants) {
+        SCOPED_TRACE(v.name);
+        ImageModel fromBytes, fromFile;
+        ASSERT_TRUE(decodeBitmap(v.file, fromBytes));
+        writeFile(dir / "v.bmp", v.file);
+        ASSERT_TRUE(LoadBitmapImage(dir / "v.bmp", fromFile));
+        ASSERT_EQ(fromBytes.Pixels.size(), 4u);
+        for (std::size_t i = 0; i < 4; ++i) {
+            EXPECT_EQ(fromBytes.Pixels[i].Color, expected.Pixels[i].Color) << i;
+            EXPECT_EQ(fromBytes.Pixels[i].Alpha, v.opaque ? 255 : expected.Pixels[i].Alpha) << i;
+            EXPECT_EQ(fromFile.Pixels[i].Color, fromBytes.Pixels[i].Color) << i;
+            EXPECT_EQ(fromFile.Pixels[i].Alpha, fromBytes.Pixels[i].Alpha) << i;
+        }
+        ImageModel streamed;
+        ASSERT_TRUE(compressBitmapFile(dir / "v.bmp", dir / "v.rl", streamed));
+        EXPECT_EQ(readFile(dir / "v.rl"), encodeCompressed(fromBytes).value());
+    }
+
+    auto withCompression = [&](std::uint32_t compression) {
+        Bytes file = plain;
+        putU32(file, 30, compression);
+        return file;
+    };
+    Bytes os2(26 + 12, 0);  // 12-byte header: 16-bit sides, then planes and depth
+    os2[0] = 'B', os2[1] = 'M', putU32(os2, 10, 26), putU32(os2, 14, 12), putU16(os2, 18, 2), putU16(os2, 20, 2);
+    putU16(os2, 22, 1), putU16(os2, 24, 24);
+    os2.resize(54 + 16, 0x1E);
+    const std::pair<Bytes, std::string> refused[] = {
+        {withCompression(1), "RLE-compressed bitmaps are not supported"},
+        {withCompression(2), "RLE-compressed bitmaps are not supported"},
+        {withCompression(4), "JPEG-compressed bitmaps are not supported"},
+        {withCompression(5), "PNG-compressed bitmaps are not supported"},
+        {withCompression(9), "unsupported compression: 9"},
+        {os2, "OS/2 bitmap headers are not supported"},
+        {withHeader(plain, 124, 3, {0xF800, 0x7E0, 0x1F, 0}, true),
+         "bit-field masks other than one byte per channel are not supported"},
+        {withHeader(plain, 124, 3, {0xFF, 0xFF, 0xFF0000, 0}, true),
+         "bit-field masks other than one byte per channel are not supported"},
+    };
+    for (const auto& [file, reason] : refused) {
+        ImageModel model;
+        const Status status = decodeBitmap(file, model);
+        ASSERT_FALSE(status) << reason;
+        EXPECT_EQ(status.error().code, ErrorCode::Unsupported);
+        EXPECT_EQ(status.error().detail, reason);
+        writeFile(dir / "r.bmp", file);
+        EXPECT_EQ(LoadBitmapImage(dir / "r.bmp", model).error().detail, reason);
+    }
 }
