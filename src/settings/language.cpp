@@ -36,6 +36,9 @@ tarvik::Status Language::LoadLanguageFile() {
         return tarvik::makeError(tarvik::ErrorCode::Io, "no language file chosen");
     }
     const auto existing = resolveIgnoringCase(m_languageFilePath);
+    if (!existing && !m_createsMissingFile) {
+        return tarvik::makeError(tarvik::ErrorCode::Io, m_languageFilePath.string() + ": no such language file");
+    }
     if (!existing) {
         // The file is created empty, so a folder without language files still ends up with one to fill in.
         if (auto created = tarvik::writeFileAtomically(m_languageFilePath, std::span<const std::uint8_t>{});

@@ -22,6 +22,9 @@ public:
     static constexpr std::uintmax_t MaxFileBytes = std::uintmax_t{4} << 20;
 
     void setLanguageFilePath(std::filesystem::path path) { m_languageFilePath = std::move(path); }
+    // An installed copy's language files belong to the package: a missing one is reported, never created
+    // there (a file made by a run as root would outlive the package's removal).
+    void setCreatesMissingFile(bool creates) { m_createsMissingFile = creates; }
     const std::filesystem::path& languageFilePath() const { return m_languageFilePath; }
     // UTF-8. Empty means "nothing loaded yet": the next lookup loads LanguageFilePath first.
     const std::string& languageText() const { return m_languageText; }
@@ -45,6 +48,7 @@ public:
 private:
     std::filesystem::path m_languageFilePath;
     std::string m_languageText;
+    bool m_createsMissingFile = true;
 };
 
 }  // namespace settings

@@ -51,6 +51,7 @@ MainForm::MainForm(const settings::ProgramLocations& where, QWidget* parent)
       m_dataFolder(fromPath(where.dataFolder)),
       m_settingsFolder(fromPath(where.settingsFolder)),
       m_languageBar(where.dataFolder, where.settingsFolder) {
+    m_language.setCreatesMissingFile(!where.installed);
     m_qtTranslations.setDataFolder(m_dataFolder);
     setAcceptDrops(true);
     buildWindow();

@@ -98,6 +98,15 @@ TEST(LoadLanguageFile, AMissingFileIsCreatedEmptyAndReadAgainOnceFilled) {
     // An empty text counts as "not loaded": the next lookup reads the file again.
     writeFile(dir / "new.lng", "Menu_0=Picture\r\n");
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "Picture");
+
+    // An installed copy's folder is the package's: a missing file is reported and not created.
+    fresh.setCreatesMissingFile(false);
+    fresh.setLanguageFilePath(dir / "German.lng");
+    const auto missing = fresh.LoadLanguageFile();
+    ASSERT_FALSE(missing);
+    EXPECT_NE(missing.error().detail.find("German.lng"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "German.lng"));
+    EXPECT_EQ(fresh.GetLangString("Menu_0"), "Picture");
 }
 
 TEST(TranslateForm, EachKindGetsItsPropertiesAndTheTitle) {

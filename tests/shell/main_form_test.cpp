@@ -281,6 +281,14 @@ private slots:
         QCOMPARE(stored.readAll(), QByteArray("[GENERAL]\r\nLanguage=2\r\n"));
         QCOMPARE(QDir(executables).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
         QCOMPARE(QDir(data).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size(), BothLanguages.size());
+
+        // Without its French file the window keeps its built-in texts and adds nothing to the package's folder.
+        QVERIFY(QFile::remove(QDir(data).filePath(QStringLiteral("French.lng"))));
+        QVERIFY(QFile::remove(QString::fromUtf8(configHome) + QStringLiteral("/tarvikbmp/TarvikBMP.ini")));
+        MainForm broken(where);
+        QCOMPARE(caption(broken, "CmdComp"), QStringLiteral("Lancer la Compression"));
+        QVERIFY(!QFile::exists(QDir(data).filePath(QStringLiteral("French.lng"))));
+        QVERIFY(!QFile::exists(QDir(data).filePath(QStringLiteral("french.lng"))));
     }
 
     void tabsBringTheirPageToTheFront() {
