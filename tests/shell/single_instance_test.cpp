@@ -4,6 +4,8 @@
 
 #include <memory>
 
+#include "single_instance.h"
+
 // Starts the probe (the window as the program runs it, reporting on stdout) with its own program and
 // runtime folders; an empty `home` starts it with no display at all.
 std::unique_ptr<QProcess> start(const QString& home, const QString& runtime,
@@ -82,6 +84,21 @@ private slots:
             process->kill();
             process->waitForFinished(5000);
         }
+    }
+
+    // An installed copy's settings folder appears with its first setting, possibly while a second start looks
+    // for the first: the key is the same before and after, and through a link to the folder.
+    void theKeyIsTheSettingsFolderWhetherItExistsYetOrNot() {
+        QTemporaryDir root;
+        QVERIFY(QDir().mkpath(root.filePath(QStringLiteral("config"))));
+        QVERIFY(QFile::link(root.filePath(QStringLiteral("config")), root.filePath(QStringLiteral("linked"))));
+        const QString folder = root.filePath(QStringLiteral("config/tarvikbmp"));
+        const QString before = shell::SingleInstance(root.filePath(QStringLiteral("linked/tarvikbmp"))).serverName();
+        QCOMPARE(shell::SingleInstance(folder).serverName(), before);
+        QVERIFY(QDir().mkpath(folder));
+        QCOMPARE(shell::SingleInstance(folder).serverName(), before);
+        QCOMPARE(shell::SingleInstance(root.filePath(QStringLiteral("linked/tarvikbmp"))).serverName(), before);
+        QVERIFY(shell::SingleInstance(root.filePath(QStringLiteral("config/other"))).serverName() != before);
     }
 };
 
