@@ -19,8 +19,11 @@
 
 #include "file_io.h"
 #include "file_search.h"
+#include "fitter.h"
+#include "image_files.h"
 #include "image_model.h"
 #include "mirror.h"
+#include "png_codec.h"
 
 namespace batch {
 
@@ -129,6 +132,24 @@ tarvik::Status readRest(int in, FileBytes& file, std::uint64_t limit) {
     return {};
 }
 
+// An entry named NAME.png, in any case, when PNG files are part of the run.
+bool isPngEntry(const Plan& plan, const std::string& entry) {
+    return plan.pngFiles && plan.direction == Direction::Compress && imaging::namesPngFile(fs::path(entry));
+}
+
+std::string withBitmapName(const std::string& pngPath) {
+    return pngPath.substr(0, pngPath.size() - 4) + ".bmp";
+}
+
+// The mirrored path, NAME.png written as NAME.bmp.
+std::optional<std::string> entryTarget(const Plan& plan, const std::string& entry) {
+    std::optional<std::string> target = targetPath(entry, plan.sourceFolder, plan.backupFolder);
+    if (target && isPngEntry(plan, entry)) {
+        target = withBitmapName(*target);
+    }
+    return target;
+}
+
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
@@ -140,7 +161,7 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
     EntryResult result;
     result.index = index;
     result.entry = plan.entries[index];
-    std::optional<std::string> target = targetPath(result.entry, plan.sourceFolder, plan.backupFolder);
+    std::optional<std::string> target = entryTarget(plan, result.entry);
     if (target) {
         result.target = *target;
     }
@@ -152,6 +173,10 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
     }
     if (!target) {
         return settle(result, Outcome::Failed, Reason::NotBelowSource, "not below " + plan.sourceFolder);
+    }
+    if (isPngEntry(plan, entry) && PathExists(withBitmapName(entry))) {
+        return settle(result, Outcome::Skipped, Reason::BitmapBeside,
+                      fs::path(withBitmapName(entry)).filename().string());
     }
     imaging::ResetImageModel(state.model);
 
@@ -175,12 +200,14 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
         return settle(result, Outcome::Failed, Reason::ReadFailed, got.error().detail);
     }
     const bool wholeFile = *got < firstRead;
+    const imaging::FileKind kind = imaging::fileKindOf(file.view());
     const imaging::Reader reader =
         plan.direction == Direction::Compress ? imaging::Reader::Bitmap : imaging::Reader::Compressed;
     auto readWhole = [&]() -> tarvik::Status {
         // Only what the readers look at: bytes trailing a bitmap's rows or an RL file's codes are not read.
-        tarvik::Status read =
-            wholeFile ? tarvik::Status{} : readRest(in.fd(), file, imaging::bytesReaderUses(reader, file.view()));
+        const std::uint64_t wanted = kind == imaging::FileKind::Png ? imaging::MaxPngFileBytes
+                                                                    : imaging::bytesReaderUses(reader, file.view());
+        tarvik::Status read = wholeFile ? tarvik::Status{} : readRest(in.fd(), file, wanted);
         in = tarvik::FileHandle();  // before the target is written: with source = backup it replaces this very file
         return read;
     };
@@ -188,7 +215,8 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
                                std::min<std::size_t>(file.size(), 2));
 
     const bool compress = plan.direction == Direction::Compress;
-    const bool convertible = signature == (compress ? "BM" : "RL");
+    const bool convertible =
+        signature == (compress ? "BM" : "RL") || (compress && plan.pngFiles && kind == imaging::FileKind::Png);
     const bool alreadyTarget = signature == (compress ? "RL" : "BM");
     if (!convertible && !alreadyTarget) {
         return settle(result, Outcome::Skipped, Reason::UnknownType);
@@ -246,18 +274,31 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
         }
         return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
     }
-    tarvik::Status loaded = compress ? imaging::decodeBitmap(file.view(), state.model)
+    tarvik::Status loaded = compress ? imaging::decodePicture(file.view(), kind, state.model)
                                      : imaging::decodeCompressed(file.view(), state.model);
     if (!loaded) {
         return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(loaded.error()));
     }
-    if (compress && state.model.CompressedColorCount >= imaging::CompressibleColorLimit) {
-        return settle(result, Outcome::Skipped, Reason::TooManyColours,
-                      std::to_string(state.model.CompressedColorCount) + " combinations");
-    }
     // Encoding before any folder is made: an image the writer refuses leaves no empty folder behind.
     tarvik::Result<std::vector<std::uint8_t>> encoded =
         compress ? imaging::encodeCompressed(state.model) : imaging::encodeBitmap(state.model);
+    if (!encoded && compress && plan.fit) {
+        // What plain compression refuses and fitting can mend; the fitter gives the same bytes otherwise.
+        tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(state.model);
+        if (fitted) {
+            encoded = std::move(fitted->rl);
+            result.fitted = true;
+        } else {
+            encoded = fitted.error();
+        }
+    }
+    if (compress && !result.fitted && state.model.CompressedColorCount >= imaging::CompressibleColorLimit) {
+        std::string detail = std::to_string(state.model.CompressedColorCount) + " combinations";
+        if (plan.fit && !encoded) {
+            detail += " (cannot fit: " + encoded.error().detail + ")";
+        }
+        return settle(result, Outcome::Skipped, Reason::TooManyColours, detail);
+    }
     if (!encoded) {
         return settle(result, Outcome::Skipped, Reason::WriterRefused, describe(encoded.error()));
     }
@@ -346,7 +387,7 @@ std::vector<std::array<std::size_t, KeysPerEntry>> orderingConstraints(const Pla
     for (std::size_t i = 0; i < plan.entries.size(); ++i) {
         waits[i].fill(NoEntry);
         const std::string& entry = plan.entries[i];
-        std::optional<std::string> target = targetPath(entry, plan.sourceFolder, plan.backupFolder);
+        std::optional<std::string> target = entryTarget(plan, entry);
         const std::string keys[KeysPerEntry] = {paths.of(entry), target ? paths.of(*target) : std::string(),
                                                 paths.linked(entry)};
         for (std::size_t k = 0; k < KeysPerEntry; ++k) {
@@ -372,7 +413,7 @@ public:
     void report(const EntryResult& result) {
         switch (result.outcome) {
             case Outcome::Converted:
-                ++m_summary.converted;
+                ++(result.fitted ? m_summary.fitted : m_summary.converted);
                 break;
             case Outcome::Copied:
                 ++m_summary.copied;
@@ -570,6 +611,8 @@ std::string_view reasonText(Reason reason) {
             return "cannot write";
         case Reason::NotBelowSource:
             return "not below the source folder";
+        case Reason::BitmapBeside:
+            return "bitmap of the same name beside it";
     }
     return "?";
 }

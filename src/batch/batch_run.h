@@ -50,6 +50,11 @@ struct Plan {
     bool copyOthers = false;           // the copy box
     unsigned jobs = 1;                 // worker threads; 0 takes one per core
     bool dryRun = false;               // decide every outcome but create and write nothing
+    // Compression: PNG files (by signature) are converted too, and an entry named NAME.png (any case) is
+    // written as NAME.bmp, the name the target program expects; it is skipped when NAME.bmp stands beside it.
+    bool pngFiles = false;
+    // Compression: an image with too many colours or too long rows is fitted instead of skipped.
+    bool fit = false;
 };
 
 enum class Outcome { Converted, Copied, Skipped, Failed };
@@ -67,8 +72,9 @@ enum class Reason {
     FolderFailed,    // failed: a mirror folder cannot be created
     WriteFailed,     // failed: the target cannot be written
     NotBelowSource,  // failed: the entry does not lie below the source folder
+    BitmapBeside,    // skipped: a PNG whose NAME.bmp stands beside it (both would be written as NAME.bmp)
 };
-inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::NotBelowSource) + 1;
+inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::BitmapBeside) + 1;
 
 struct EntryResult {
     std::size_t index = 0;  // position in the list, from 0
@@ -77,6 +83,7 @@ struct EntryResult {
     Outcome outcome = Outcome::Skipped;
     Reason reason = Reason::None;
     std::string detail;  // why, for failures and for refusals of the reader or writer
+    bool fitted = false;  // converted (Outcome::Converted) only after fitting it to the RL budget
 };
 
 struct Progress {
@@ -93,7 +100,8 @@ public:
 struct Summary {
     std::size_t count = 0;      // entries in the list
     std::size_t processed = 0;  // entries finished and reported
-    std::size_t converted = 0;
+    std::size_t converted = 0;  // converted as they are
+    std::size_t fitted = 0;     // converted after fitting (Plan::fit), counted apart from `converted`
     std::size_t copied = 0;
     std::size_t skipped = 0;
     std::size_t failed = 0;

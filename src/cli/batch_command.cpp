@@ -44,6 +44,8 @@ struct BatchOptions {
     unsigned jobs = 0;
     bool dryRun = false;
     bool quiet = false;
+    bool png = false;
+    bool fit = false;
 };
 
 std::string reasonWithDetail(const batch::EntryResult& result) {
@@ -86,7 +88,8 @@ private:
     void printDryRunLine(const batch::EntryResult& result) {
         switch (result.outcome) {
             case batch::Outcome::Converted:
-                std::printf("would convert %s -> %s\n", result.entry.c_str(), result.target.c_str());
+                std::printf("would %s %s -> %s\n", result.fitted ? "fit    " : "convert", result.entry.c_str(),
+                            result.target.c_str());
                 break;
             case batch::Outcome::Copied:
                 std::printf("would copy    %s -> %s\n", result.entry.c_str(), result.target.c_str());
@@ -107,7 +110,8 @@ private:
             return;  // already on stderr
         }
         std::printf("[%zu/%zu] %s %s", progress.position, progress.count,
-                    std::string(batch::outcomeText(result.outcome)).c_str(), result.entry.c_str());
+                    result.fitted ? "fitted" : std::string(batch::outcomeText(result.outcome)).c_str(),
+                    result.entry.c_str());
         if (result.outcome == batch::Outcome::Skipped) {
             std::printf(" (%s)\n", reasonWithDetail(result).c_str());
         } else {
@@ -147,13 +151,14 @@ private:
     std::chrono::steady_clock::time_point m_lastDraw{};
 };
 
-void printSummary(const batch::Summary& summary, bool dryRun) {
+void printSummary(const batch::Summary& summary, bool dryRun, bool fit) {
     std::string skipped;
     for (std::size_t r = 0; r < batch::ReasonCount; ++r) {
         auto reason = static_cast<batch::Reason>(r);
         bool isSkip = reason == batch::Reason::Vanished || reason == batch::Reason::UnknownType ||
                       reason == batch::Reason::LoadFailed || reason == batch::Reason::TooManyColours ||
-                      reason == batch::Reason::WriterRefused || reason == batch::Reason::CopyOff;
+                      reason == batch::Reason::WriterRefused || reason == batch::Reason::CopyOff ||
+                      reason == batch::Reason::BitmapBeside;
         if (isSkip && summary.byReason[r] > 0) {
             skipped += (skipped.empty() ? "" : ", ") + std::string(batch::reasonText(reason)) + " " +
                        std::to_string(summary.byReason[r]);
@@ -162,9 +167,10 @@ void printSummary(const batch::Summary& summary, bool dryRun) {
     if (!skipped.empty()) {
         skipped = " (" + skipped + ")";
     }
-    std::printf("%s%zu file(s): %zu converted, %zu copied, %zu skipped%s, %zu failed\n",
-                dryRun ? "dry run, nothing written: " : "", summary.count, summary.converted, summary.copied,
-                summary.skipped, skipped.c_str(), summary.failed);
+    const std::string fitted = fit ? ", " + std::to_string(summary.fitted) + " fitted" : "";
+    std::printf("%s%zu file(s): %zu converted%s, %zu copied, %zu skipped%s, %zu failed\n",
+                dryRun ? "dry run, nothing written: " : "", summary.count, summary.converted, fitted.c_str(),
+                summary.copied, summary.skipped, skipped.c_str(), summary.failed);
 }
 
 bool isFolder(const std::string& path) {
@@ -173,6 +179,10 @@ bool isFolder(const std::string& path) {
 }
 
 int runBatch(const BatchOptions& options) {
+    if ((options.png || options.fit) && options.direction != "compress") {
+        std::fprintf(stderr, "tarvikbmp batch: --png and --fit apply to compress only\n");
+        return ExitUsage;
+    }
     if (!isFolder(options.source)) {
         std::fprintf(stderr, "tarvikbmp batch: source folder not found: %s\n", options.source.c_str());
         return ExitUsage;
@@ -192,7 +202,10 @@ int runBatch(const BatchOptions& options) {
     plan.copyOthers = options.copy;
     plan.jobs = options.jobs;
     plan.dryRun = options.dryRun;
-    plan.entries = batch::FindFiles(plan.sourceFolder, "*.bmp", options.subfolders);
+    plan.pngFiles = options.png;
+    plan.fit = options.fit;
+    // One walk for both kinds, so the list keeps the folder order whatever the extension.
+    plan.entries = batch::FindFiles(plan.sourceFolder, options.png ? "*.bmp;*.png" : "*.bmp", options.subfolders);
 
     const bool terminal = isatty(fileno(stdout)) != 0;
     ConsoleObserver observer(options.dryRun, options.quiet, terminal);
@@ -204,7 +217,7 @@ int runBatch(const BatchOptions& options) {
     observer.finish();
 
     if (!options.quiet) {
-        printSummary(summary, options.dryRun);
+        printSummary(summary, options.dryRun, options.fit);
     }
     std::fflush(stdout);
     if (summary.cancelled) {
@@ -238,6 +251,11 @@ void addBatchCommand(CLI::App& app, int& exitCode) {
     command->add_flag("--copy", options->copy, "copy files already in the target format unchanged");
     command->add_option("--jobs,-j", options->jobs, "worker threads (default: one per core)")
         ->check(CLI::Range(1u, 64u));
+    command->add_flag("--png", options->png,
+                      "compress: also convert .png files, each written as NAME.bmp (skipped when NAME.bmp "
+                      "stands beside it)");
+    command->add_flag("--fit", options->fit,
+                      "compress: fit images with too many colours or too long rows instead of skipping them");
     command->add_flag("--dry-run", options->dryRun, "list what would be done; write nothing");
     command->add_flag("--quiet,-q", options->quiet,
                       "no progress and no summary; failures still go to stderr");

@@ -24,7 +24,6 @@ constexpr std::uint64_t MaxInflateRatio = 1032;
 constexpr std::uint64_t InflateSlackBytes = 64 * 1024;
 // Text and profile chunks are kept by the decoder; their inflated size is capped.
 constexpr std::size_t ChunkCacheBytes = std::size_t{16} << 20;
-constexpr std::uintmax_t MaxPngFileBytes = std::uintmax_t{1} << 30;
 
 struct ContextFree {
     void operator()(spng_ctx* ctx) const { spng_ctx_free(ctx); }

@@ -12,6 +12,9 @@
 
 namespace imaging {
 
+// PNG files above this size are refused unread: no image this tool has use for comes near it.
+inline constexpr std::uintmax_t MaxPngFileBytes = std::uintmax_t{1} << 30;
+
 // True when the bytes start with the 8-byte PNG signature.
 bool isPngSignature(std::span<const std::uint8_t> head);
 

@@ -10,8 +10,11 @@
 #include <cstdlib>
 #include <random>
 
+#include "art.h"
 #include "batch_run.h"
 #include "file_search.h"
+#include "fitter.h"
+#include "png_codec.h"
 #include "test_support.h"
 
 #ifdef TARVIK_TEST_QT_ART
@@ -311,6 +314,91 @@ TEST(EntryPoints, WindowCompressCommandAndBatchWriteTheSameBytes) {
 #ifdef TARVIK_TEST_QT_ART
     EXPECT_GE(artConverted, 4);
 #endif
+}
+
+// The PNG file of a bitmap's pixels.
+Bytes pngOf(const Bytes& bitmap) {
+    ImageModel model;
+    if (!decodeBitmap(bitmap, model)) {
+        return {};
+    }
+    ImageModel upright;
+    upright.Width = model.Width, upright.Height = model.Height, upright.RlAlphaFlag = 1;
+    const auto width = static_cast<std::size_t>(model.Width);
+    for (std::size_t row = static_cast<std::size_t>(model.Height); row > 0; --row) {
+        upright.Pixels.insert(upright.Pixels.end(), model.Pixels.begin() + (row - 1) * width,
+                              model.Pixels.begin() + row * width);
+    }
+    return encodePng(upright).value();
+}
+
+std::string outcome(const std::string& text) {
+    return text.starts_with("wrote") ? text : "refused";
+}
+
+// Fitting: the core on the image the window would hold, `compress --fit`, and the batch engine with --fit on
+// the bitmap and on a PNG of the same pixels must write the same bytes, or all refuse.
+TEST(EntryPoints, FittingWritesTheSameBytesEverywhereFromBitmapsAndPngs) {
+    std::vector<Case> cases = limitCases();
+    for (int seed = 0; seed < 60; ++seed) {
+        cases.push_back(generatedCase(seed));
+    }
+    for (unsigned seed = 0; seed < 6; ++seed) {
+        const int width = 20 + static_cast<int>(seed) * 23, height = 16 + static_cast<int>(seed) * 9;
+        cases.push_back({numbered("soft", static_cast<int>(seed), ".bmp"),
+                         makeBitmap(width, height, testart::softSprite(width, height, seed), seed % 3 ? 32 : 24)});
+    }
+    cases.push_back({"photo.bmp", makeBitmap(300, 12, testart::photo(300, 12, 1), 24)});
+#ifdef TARVIK_TEST_QT_ART
+    for (int variant = 0; variant < 16; ++variant) {
+        cases.push_back(paintedCase(variant));
+    }
+#endif
+    TempDir dir;
+    for (const Case& c : cases) {
+        writeFile(dir / ("src/" + c.name), c.file);
+        const Bytes png = pngOf(c.file);
+        if (!png.empty()) {
+            writeFile(dir / ("src/" + c.name.substr(0, c.name.size() - 4) + "_png.PNG"), png);
+        }
+    }
+    fs::create_directories(dir / "backup");
+    Collector batchResults;
+    std::atomic<bool> cancel{false};
+    batch::Plan plan{batch::Direction::Compress, batch::FindFiles((dir / "src").string(), "*.bmp;*.png", false),
+                     (dir / "src").string(), (dir / "backup").string(), false, 2};
+    plan.pngFiles = plan.fit = true;
+    const batch::Summary summary = batch::run(plan, batchResults, cancel);
+
+    int fittedCount = 0;
+    for (std::size_t i = 0; i < cases.size(); ++i) {
+        const Case& c = cases[i];
+        SCOPED_TRACE(c.name);
+        const fs::path in = dir / ("src/" + c.name);
+        ImageModel model;
+        std::string core = "refused";
+        if (LoadBitmapImage(in, model)) {
+            auto fitted = fitting::fitImage(model);
+            if (fitted) {
+                core = written(fitted->rl);
+                fittedCount += fitted->report.untouched ? 0 : 1;
+            }
+        }
+        EXPECT_EQ(outcome(batchResults.byEntry[in.string()]), core);
+        const std::string stem = c.name.substr(0, c.name.size() - 4);
+        if (batchResults.byEntry.count((dir / ("src/" + stem + "_png.PNG")).string())) {
+            EXPECT_EQ(outcome(batchResults.byEntry[(dir / ("src/" + stem + "_png.PNG")).string()]), core);
+            EXPECT_EQ(fs::exists(dir / ("backup/" + stem + "_png.bmp")), core != "refused");
+        }
+        if (i % 6 == 0) {
+            const Ran ran = runProgram(TARVIKBMP_EXE, {"compress", in.string(), (dir / "program.rl").string(), "--fit", "--quiet"});
+            EXPECT_EQ(ran.exitCode == 0 ? written(readFile(dir / "program.rl")) : "refused", core) << ran.err;
+        }
+    }
+    // The cases reach what they are for: many need fitting, and the summary counts them apart.
+    EXPECT_GE(fittedCount, 8);
+    EXPECT_EQ(summary.fitted, static_cast<std::size_t>(2 * fittedCount));
+    EXPECT_EQ(summary.failed, 0u);
 }
 
 // RL files, read back by the three: bytes after the last row are ignored, however many there are.
