@@ -238,7 +238,8 @@ void addBatchCommand(CLI::App& app, int& exitCode) {
     command->footer(
         "Files are listed by name, as the window lists them: those whose extension, in any case, is part of\n"
         "\".bmp\" (a.BMP, a.bm, a.b, \"a.\", a file named \"bmp\"). What each file holds is then told by its\n"
-        "first two bytes, not by its name: \"BM\" a Windows bitmap, \"RL\" an RL file; others are skipped.");
+        "first two bytes, not by its name: \"BM\" a Windows bitmap, \"RL\" an RL file; others are skipped.\n"
+        "With --png the extension may also be part of \".png\", and files with the PNG signature are converted.");
     command
         ->add_option("DIRECTION", options->direction,
                      "compress (bitmaps to RL) or decompress (RL to bitmaps)")

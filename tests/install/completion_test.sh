@@ -9,7 +9,7 @@ program=$(realpath "$2")
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir -p "$work/sprites" "$work/sub dir"
-touch "$work/a.bmp" "$work/B.RL" "$work/c.txt" "$work/d.BMP" "$work/sprites/e.bmp"
+touch "$work/a.bmp" "$work/B.RL" "$work/c.txt" "$work/d.BMP" "$work/sprites/e.bmp" "$work/f.Png"
 cd "$work"
 failed=0
 
@@ -35,11 +35,11 @@ offers info compress decompress batch a.bmp B.RL d.BMP sprites "sub dir" -- ""
 offers decompress d.BMP -- d
 offers --help --version -- --
 offers --help --json -- info --
-offers --help --subfolders --copy --jobs --dry-run --quiet -- batch --
-offers -h --help -j --jobs -q --quiet --subfolders --copy --dry-run -- batch -
-# Bitmaps, RL files and folders for the image commands; never other files.
-offers a.bmp B.RL d.BMP sprites "sub dir" -- info ""
-offers a.bmp B.RL d.BMP sprites "sub dir" -- compress a.bmp ""
+offers --help --subfolders --copy --jobs --png --fit --dry-run --quiet -- batch --
+offers -h --help -j --jobs -q --quiet --subfolders --copy --png --fit --dry-run -- batch -
+# Bitmaps, PNG and RL files and folders for the image commands; never other files.
+offers a.bmp B.RL d.BMP f.Png sprites "sub dir" -- info ""
+offers a.bmp B.RL d.BMP f.Png sprites "sub dir" -- compress a.bmp ""
 offers sprites/e.bmp -- decompress sprites/
 # batch: the direction, then folders only; nothing after --jobs, whose value is no positional argument.
 offers compress decompress -- batch ""
