@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QWindow>
 
@@ -42,7 +43,10 @@ std::filesystem::path BatchTab::programFolderPath() const {
 class BatchTab::Forwarder : public batch::RunObserver {
 public:
     explicit Forwarder(BatchTab& tab) : m_tab(tab) {}
-    void onEntry(const batch::EntryResult&, batch::Progress progress) override {
+    void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
+        if (result.outcome == batch::Outcome::Skipped || result.outcome == batch::Outcome::Failed) {
+            m_tab.m_notConverted.push_back(result);
+        }
         m_tab.m_finished = progress.position;
         if (!m_tab.m_progressPosted.exchange(true)) {
             QMetaObject::invokeMethod(
@@ -206,6 +210,7 @@ void BatchTab::start() {
     m_progress->setWindowTitle(text(language.message(compress ? 5 : 6)));
     m_progress->startRun(plan.entries.size(), language.message(7));
     m_cancelRequested = false;
+    m_notConverted.clear();
     m_finished = 0;
     m_progressPosted = false;
     // Where the main window was, so the progress shows where the user was looking.
@@ -262,7 +267,85 @@ void BatchTab::finishRun(const batch::Summary& summary) {
         m_progress->close();
         m_progress->deleteLater();
     }
+    showReport(summary);
     emit runFinished(summary);
+}
+
+namespace {
+
+// Language key and built-in French text of each reason.
+std::pair<const char*, const char*> reasonKey(batch::Reason reason) {
+    switch (reason) {
+        case batch::Reason::None: return {"", ""};
+        case batch::Reason::Vanished: return {"BatchReason_Vanished", "fichier disparu"};
+        case batch::Reason::UnknownType: return {"BatchReason_UnknownType", "type de fichier inconnu"};
+        case batch::Reason::LoadFailed: return {"BatchReason_LoadFailed", "image illisible"};
+        case batch::Reason::TooManyColours: return {"BatchReason_TooManyColours", "trop de couleurs"};
+        case batch::Reason::WriterRefused: return {"BatchReason_WriterRefused", "refusée à l'écriture"};
+        case batch::Reason::CopyOff: return {"BatchReason_CopyOff", "déjà au bon format, non copiée"};
+        case batch::Reason::ReadFailed: return {"BatchReason_ReadFailed", "lecture impossible"};
+        case batch::Reason::FolderFailed: return {"BatchReason_FolderFailed", "dossier impossible à créer"};
+        case batch::Reason::WriteFailed: return {"BatchReason_WriteFailed", "écriture impossible"};
+        case batch::Reason::NotBelowSource: return {"BatchReason_NotBelowSource", "hors du dossier source"};
+    }
+    return {"", ""};
+}
+
+}  // namespace
+
+BatchTab::Report BatchTab::makeReport(const batch::Summary& summary,
+                                      const std::vector<batch::EntryResult>& notConverted,
+                                      settings::Language& language) {
+    if (summary.skipped == 0 && summary.failed == 0) {
+        return {};
+    }
+    // A language file without the key keeps the window's French.
+    auto lang = [&language](const char* key, const char* french) {
+        const std::string found = language.GetLangString(key);
+        return found.empty() ? QString::fromUtf8(french) : text(found);
+    };
+    Report report;
+    report.title = lang("BatchReport_Title", "Bilan du traitement");
+    QString counts = lang("BatchReport_Counts", "%1 fichier(s) converti(s), %2 copié(s), %3 ignoré(s), %4 en échec.");
+    if (!counts.contains(QLatin1String("%4"))) {
+        counts = QStringLiteral("%1 fichier(s) converti(s), %2 copié(s), %3 ignoré(s), %4 en échec.");
+    }
+    report.text = counts.arg(summary.converted).arg(summary.copied).arg(summary.skipped).arg(summary.failed);
+    for (std::size_t r = 0; r < batch::ReasonCount; ++r) {
+        const auto reason = static_cast<batch::Reason>(r);
+        if (reason != batch::Reason::None && summary.byReason[r] > 0) {
+            const auto [key, french] = reasonKey(reason);
+            report.text += QStringLiteral("\n  %1 : %2").arg(lang(key, french)).arg(summary.byReason[r]);
+        }
+    }
+    if (summary.cancelled) {
+        report.text += QLatin1Char('\n') + lang("BatchReport_Cancelled", "Traitement interrompu.");
+    }
+    report.details = lang("BatchReport_Details", "Fichiers non convertis :");
+    for (const batch::EntryResult& result : notConverted) {
+        const auto [key, french] = reasonKey(result.reason);
+        report.details += QLatin1Char('\n') + pathText(result.entry) + QStringLiteral(" : ") + lang(key, french);
+        // The reader's or writer's own words say which part of the file was wrong.
+        if (!result.detail.empty()) {
+            report.details += QStringLiteral(" (") + text(result.detail) + QLatin1Char(')');
+        }
+    }
+    return report;
+}
+
+void BatchTab::showReport(const batch::Summary& summary) {
+    const Report report = makeReport(summary, m_notConverted, m_form.language());
+    m_notConverted.clear();
+    if (report.title.isEmpty()) {
+        return;
+    }
+    // Owned by the main window and not waited for: the window stays usable, the box stays above it.
+    auto* box = new QMessageBox(summary.failed > 0 ? QMessageBox::Warning : QMessageBox::Information,
+                                report.title, report.text, QMessageBox::Ok, &m_form);
+    box->setObjectName(QStringLiteral("BatchReport"));
+    box->setDetailedText(report.details);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
 }
 
 }  // namespace shell

@@ -61,6 +61,16 @@ public slots:
     // The count label follows the active language.
     void refreshTexts();
 
+public:
+    // The report after a run in which files were skipped or failed, in the active language: the counts
+    // (and the reasons of the skips and failures), and in its details each file not converted with its
+    // reason. Empty when every file was converted or copied.
+    struct Report {
+        QString title, text, details;
+    };
+    static Report makeReport(const batch::Summary& summary, const std::vector<batch::EntryResult>& notConverted,
+                             settings::Language& language);
+
 signals:
     // The main window is back after a run, complete or cancelled.
     void runFinished(const batch::Summary& summary);
@@ -78,6 +88,7 @@ private:
     void showProgress();
     void launch(batch::Plan plan);
     void finishRun(const batch::Summary& summary);
+    void showReport(const batch::Summary& summary);
 
     MainForm& m_form;
     BatchPageControls m_c;
@@ -93,6 +104,8 @@ private:
     std::atomic<bool> m_progressPosted{false};
     bool m_running = false;  // from the start click until the main window is back
     std::thread m_worker;
+    // Entries skipped or failed, gathered by the run's thread; read once it has ended.
+    std::vector<batch::EntryResult> m_notConverted;
     QPointer<FrmTravail> m_progress;
 };
 

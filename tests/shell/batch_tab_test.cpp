@@ -3,6 +3,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QtTest>
@@ -228,6 +229,20 @@ private slots:
         QCOMPARE(written, engineOutput(*compression, folder("engine")));
         QVERIFY(written.contains("sub/deep/icon.bmp") && written.contains("packed.bmp"));
         QVERIFY(!written.contains("many.bmp") && !written.contains("junk.bmp"));
+        // Files were skipped: one report, owned by the main window, with counts by reason and each file.
+        QMessageBox* report = nullptr;
+        QTRY_VERIFY((report = w->form.findChild<QMessageBox*>(QStringLiteral("BatchReport"))) != nullptr);
+        QCOMPARE(report->windowTitle(), QStringLiteral("Bilan du traitement"));
+        QVERIFY2(report->text().startsWith(
+                     QStringLiteral("3 fichier(s) converti(s), 1 copié(s), 2 ignoré(s), 0 en échec.")),
+                 qPrintable(report->text()));
+        QVERIFY(report->text().contains(QStringLiteral("trop de couleurs : 1")));
+        QVERIFY(report->text().contains(QStringLiteral("type de fichier inconnu : 1")));
+        QVERIFY(report->detailedText().contains(file("src/many.bmp") + QStringLiteral(" : trop de couleurs (300")));
+        QVERIFY(report->detailedText().contains(file("src/junk.bmp") + QStringLiteral(" : type de fichier inconnu")));
+        report->accept();
+        QTRY_VERIFY(w->form.findChild<QMessageBox*>(QStringLiteral("BatchReport")) == nullptr);
+
         // The runs work on images of their own: the image tab still shows nothing.
         QCOMPARE(w->form.imagePage().LblTailleFichier->text(), QStringLiteral("--"));
         QCOMPARE(w->commands->imageTab()->model().Width, 0);
@@ -238,6 +253,26 @@ private slots:
         waitForTheEnd(2);
         QCOMPARE(m_summary.converted, std::size_t{4});  // three written, one copied
         QCOMPARE(snapshot(file("bitmaps")), engineOutput(*decompression, folder("engine2")));
+        // Everything converted or copied: the run ends without a word.
+        QTest::qWait(50);
+        QVERIFY(w->form.findChild<QMessageBox*>(QStringLiteral("BatchReport")) == nullptr);
+    }
+
+    void aRunThatWroteNothingSaysSo() {
+        write("src/a.bmp", sprite(1));
+        write("src/b.bmp", sprite(2));
+        write("out/a.bmp/placeholder", "a folder where the target should go");
+        BatchTab* compression = tab(1);
+        prepare(compression, file("src"), folder("out"), false);
+        QTest::mouseClick(compression->controls().start, Qt::LeftButton);
+        waitForTheEnd(1);
+        QMessageBox* report = nullptr;
+        QTRY_VERIFY((report = w->form.findChild<QMessageBox*>(QStringLiteral("BatchReport"))) != nullptr);
+        QCOMPARE(report->icon(), QMessageBox::Warning);
+        QVERIFY2(report->text().contains(QStringLiteral("1 en échec")), qPrintable(report->text()));
+        QVERIFY(report->text().contains(QStringLiteral("écriture impossible : 1")));
+        QVERIFY(report->detailedText().contains(file("src/a.bmp") + QStringLiteral(" : écriture impossible (")));
+        report->accept();
     }
 
     void cancellingReturnsToTheMainWindow() {
