@@ -63,25 +63,29 @@ Assessment assessImage(const imaging::ImageModel& model) {
 }
 
 tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, imaging::ImageModel& model) {
-    if (tarvik::Status status = imaging::inspectBitmapImage(path, model); !status) {
-        return status.error();
+    // As compression reads it: the whole file once, statistics without pixel records, then the rows.
+    tarvik::Result<std::vector<std::uint8_t>> file = imaging::readImageFile(path, imaging::Reader::Bitmap);
+    if (!file) {
+        return file.error();
     }
-    imaging::ImageModel header;
-    auto rows = imaging::detail::BitmapFileRows::open(path, header);
-    if (!rows) {
-        return rows.error();
+    tarvik::Result<imaging::detail::BitmapLayout> scanned = imaging::detail::scanBitmapBytes(file.value(), model, false);
+    if (!scanned) {
+        return scanned.error();
     }
-    const imaging::detail::BitmapLayout& layout = rows->layout();
+    const imaging::detail::BitmapLayout& layout = scanned.value();
     std::vector<imaging::PixelRecord> records(layout.width);
+    std::vector<std::uint8_t> normalized(layout.normalize ? layout.rowStride : 0);
     Assessor assessor(model);
-    tarvik::Status walk = rows->forEachRow(false, [&](const std::uint8_t* bytes) {
+    for (std::uint64_t row = 0; row < layout.height; ++row) {
+        const std::uint8_t* bytes = file->data() + layout.fileRowOffset(row);
+        if (layout.normalize) {
+            imaging::detail::normalizeRow(layout, bytes, normalized.data());
+            bytes = normalized.data();
+        }
         for (std::uint32_t x = 0; x < layout.width; ++x, bytes += layout.bytesPerPixel) {
             records[x] = imaging::detail::recordFromBytes(bytes, layout.bytesPerPixel);
         }
         assessor.addRow(records.data(), records.size());
-    });
-    if (!walk) {
-        return walk.error();
     }
     return assessor.finish(model);
 }

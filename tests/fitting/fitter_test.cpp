@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "art.h"
+#include "assessment.h"
 #include "fitter.h"
 #include "png_codec.h"
 #include "rl_format.h"
@@ -168,6 +169,45 @@ TEST(Fit, PngAndBitmapOfTheSamePixelsFitToTheSameBytes) {
     ImageModel fromPng;
     ASSERT_TRUE(imaging::decodePng(imaging::encodePng(upright).value(), fromPng));
     EXPECT_EQ(fitImage(fromPng)->rl, fitImage(fromBitmap)->rl);
+}
+
+}  // namespace
+
+namespace {
+
+TEST(Assessment, BitmapFilesAndImagesInMemoryAgree) {
+    TempDir dir;
+    std::vector<Rgba> stripes;
+    for (int x = 0; x < 256; ++x) {
+        stripes.push_back(x % 2 ? Rgba{200, 40, 40} : Rgba{200, 48, 40, 120});
+    }
+    const struct {
+        const char* name;
+        Bytes file;
+        bool fits;
+        int longest;  // -1: too many colours to count rows
+    } cases[] = {
+        {"row", makeBitmap(10, 1, redGapBlueRow()), true, 8},
+        {"stripes", makeBitmap(256, 2, [&] { auto two = stripes; two.insert(two.end(), stripes.begin(), stripes.end()); return two; }(), 32, true), false, 256},
+        {"soft", makeBitmap(60, 40, testart::softSprite(60, 40, 5), 32, true), false, -1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        writeFile(dir / "a.bmp", c.file);
+        ImageModel streamed, loaded;
+        auto fromFile = fitting::assessBitmapFile(dir / "a.bmp", streamed);
+        ASSERT_TRUE(fromFile) << fromFile.error().detail;
+        ASSERT_TRUE(imaging::LoadBitmapImage(dir / "a.bmp", loaded));
+        const fitting::Assessment inMemory = fitting::assessImage(loaded);
+        EXPECT_EQ(fromFile->fits, c.fits);
+        EXPECT_EQ(fromFile->longestRowBytes.value_or(-1), c.longest);
+        EXPECT_EQ(fromFile->fits, inMemory.fits);
+        EXPECT_EQ(fromFile->longestRowBytes, inMemory.longestRowBytes);
+        EXPECT_EQ(fromFile->freeCombinations, inMemory.freeCombinations);
+        EXPECT_EQ(fromFile->freeCombinations, fitting::freeStepCombinations(loaded));
+        EXPECT_EQ(fromFile->fits, imaging::encodeCompressed(loaded).ok());
+        EXPECT_EQ(fromFile->refusal.empty(), c.fits);
+    }
 }
 
 }  // namespace
