@@ -6,6 +6,7 @@
 #include <cmath>
 #include <limits>
 #include <memory>
+#include <new>
 #include <unordered_map>
 #include <unordered_set>
 
@@ -284,7 +285,9 @@ double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const
     return 10.0 * std::log10(255.0 * 255.0 / mse);
 }
 
-Result<Fitted> fitImage(const ImageModel& input, const FitOptions& options) {
+namespace {
+
+Result<Fitted> fit(const ImageModel& input, const FitOptions& options) {
     if (input.Width <= 0 || input.Height <= 0 ||
         input.Pixels.size() != static_cast<std::size_t>(input.Width) * static_cast<std::size_t>(input.Height)) {
         return makeError(ErrorCode::Corrupt, "no image to fit");
@@ -372,6 +375,17 @@ Result<Fitted> fitImage(const ImageModel& input, const FitOptions& options) {
     }
     report.psnr = premultipliedPsnr(input.Pixels, image);
     return fitted;
+}
+
+}  // namespace
+
+Result<Fitted> fitImage(const ImageModel& input, const FitOptions& options) {
+    try {
+        return fit(input, options);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory to fit a " + std::to_string(input.Width) + " x " +
+                                                  std::to_string(input.Height) + " image");
+    }
 }
 
 }  // namespace fitting

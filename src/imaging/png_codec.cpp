@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <new>
 
 #include "bmp_format.h"
 #include "byte_order.h"
@@ -22,6 +23,9 @@ constexpr std::uint8_t PngSignature[8] = {0x89, 'P', 'N', 'G', 0x0D, 0x0A, 0x1A,
 // cannot hold it, so it is refused before anything is allocated for it.
 constexpr std::uint64_t MaxInflateRatio = 1032;
 constexpr std::uint64_t InflateSlackBytes = 64 * 1024;
+// A PNG can declare far more pixels than its bytes: 260 KB of deflate inflate to a 16384 x 16384 image. Such
+// sizes are refused rather than read into gigabytes; 8192 x 8192 is far beyond any art for an RL file.
+constexpr std::uint64_t MaxPngPixels = std::uint64_t{1} << 26;
 // Text and profile chunks are kept by the decoder; their inflated size is capped.
 constexpr std::size_t ChunkCacheBytes = std::size_t{16} << 20;
 
@@ -145,8 +149,8 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
     }
     const std::uint64_t pixels = std::uint64_t{ihdr.width} * ihdr.height;
     const std::string size = std::to_string(ihdr.width) + " x " + std::to_string(ihdr.height) + " pixels";
-    if (pixels > bmp::MaxPixels) {
-        return makeError(ErrorCode::TooLarge, "image too large: " + size);
+    if (pixels > MaxPngPixels) {
+        return makeError(ErrorCode::TooLarge, "image too large: " + size + " (at most 2^26 pixels in a PNG)");
     }
     // The filtered rows the compressed data must inflate to: a file too small for them is a bomb or a
     // truncated file, and either way nothing is allocated for it.
@@ -163,15 +167,19 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
     if (decodedBytes != pixels * 4) {
         return makeError(ErrorCode::Corrupt, "unexpected decoded size");
     }
-    std::vector<std::uint8_t> bitmap = topDownBitmap32(ihdr.width, ihdr.height);
-    std::uint8_t* rgba = bitmap.data() + bmp::HeaderBytes;
-    if (int rc = spng_decode_image(ctx.get(), rgba, decodedBytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS); rc != 0) {
-        return pngError(rc, "cannot decode the PNG");
+    try {
+        std::vector<std::uint8_t> bitmap = topDownBitmap32(ihdr.width, ihdr.height);
+        std::uint8_t* rgba = bitmap.data() + bmp::HeaderBytes;
+        if (int rc = spng_decode_image(ctx.get(), rgba, decodedBytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS); rc != 0) {
+            return pngError(rc, "cannot decode the PNG");
+        }
+        for (std::size_t i = 0; i < decodedBytes; i += 4) {
+            std::swap(rgba[i], rgba[i + 2]);  // R G B A -> B G R A
+        }
+        return decodeAsPlainBitmap(bitmap, model);
+    } catch (const std::bad_alloc&) {
+        return makeError(ErrorCode::TooLarge, "not enough memory for " + size);
     }
-    for (std::size_t i = 0; i < decodedBytes; i += 4) {
-        std::swap(rgba[i], rgba[i + 2]);  // R G B A -> B G R A
-    }
-    return decodeAsPlainBitmap(bitmap, model);
 }
 
 Status LoadPngImage(const std::filesystem::path& path, ImageModel& model) {

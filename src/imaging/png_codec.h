@@ -24,7 +24,8 @@ Status modelFromPixels(std::uint32_t width, std::uint32_t height, std::span<cons
                        ImageModel& model);
 
 // Any colour type and bit depth; 16-bit samples keep their high byte. Hostile files fail with a reason:
-// sizes above 2^28 pixels, sizes the compressed data could never fill, bad checksums, truncation.
+// sizes above 2^26 pixels, sizes the compressed data could never fill, bad checksums, truncation, and a
+// lack of memory for what they declare.
 Status decodePng(std::span<const std::uint8_t> file, ImageModel& model);
 Status LoadPngImage(const std::filesystem::path& path, ImageModel& model);
 
