@@ -1,8 +1,9 @@
-// The fitter on small images (up to 64 x 64, so every row can be made to fit): it always succeeds; what
+// The fitter on small images (up to 32 x 32, so every row can be made to fit): it always succeeds; what
 // fitted already comes out as plain compression's bytes; anything else decodes to at most 253 entries with
 // every row within 255 bytes, and the reported PSNR is that of the decoded file.
 //
-// Input: width - 1 (6 bits) and a dither bit, height - 1 (6 bits), then RGBA bytes, repeated as needed.
+// Input: width - 1 (low 5 bits) and a dither bit (64), height - 1 (low 5 bits), then RGBA bytes, repeated
+// as needed.
 
 #include <cmath>
 #include <cstdint>
@@ -16,7 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (size < 6) {
         return 0;
     }
-    const std::uint32_t width = (data[0] & 63u) + 1, height = (data[1] & 63u) + 1;
+    const std::uint32_t width = (data[0] & 31u) + 1, height = (data[1] & 31u) + 1;
     const bool dither = (data[0] & 64u) != 0;
     const std::uint8_t* rgba = data + 2;
     const std::size_t samples = (size - 2) / 4 * 4;

@@ -74,13 +74,13 @@ def png_seeds(rnd):
 def fit_seeds(rnd):
     """Width and height bytes, then RGBA: soft-edged art with more combinations than an RL palette holds."""
     def image(width, height, pixels):
-        return bytes(((width - 1) & 63, (height - 1) & 63)) + b"".join(bytes(p) for p in pixels)
+        return bytes(((width - 1) & 31, (height - 1) & 31)) + b"".join(bytes(p) for p in pixels)
     gradient = [(x * 8, y * 8, (x * y) % 256, min(255, 40 + x * 7)) for y in range(32) for x in range(32)]
     return {
         "fit_gradient_32x32": image(32, 32, gradient),
         "fit_dither_gradient_32x32": bytes((31 | 64, 31)) + b"".join(bytes(p) for p in gradient),
         "fit_sprite_16x8": image(16, 8, sprite(rnd, 16, 8, 6)),
-        "fit_noise_64x4": image(64, 4, [tuple(rnd.randrange(256) for _ in range(4)) for _ in range(256)]),
+        "fit_noise_32x8": image(32, 8, [tuple(rnd.randrange(256) for _ in range(4)) for _ in range(256)]),
     }
 
 
