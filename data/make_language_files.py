@@ -281,6 +281,9 @@ ROWS += [
      "no se puede escribir"),
     ("BatchReason_NotBelowSource", "hors du dossier source", "not below the source folder",
      "nicht im Quellordner", "fuera de la carpeta de origen"),
+    ("BatchReason_BitmapBeside", "un .bmp du m\u00eame nom est \u00e0 c\u00f4t\u00e9",
+     "a .bmp of the same name stands beside it", "eine .bmp gleichen Namens liegt daneben",
+     "hay un .bmp con el mismo nombre al lado"),
 ]
 
 

@@ -287,6 +287,7 @@ std::pair<const char*, const char*> reasonKey(batch::Reason reason) {
         case batch::Reason::FolderFailed: return {"BatchReason_FolderFailed", "dossier impossible à créer"};
         case batch::Reason::WriteFailed: return {"BatchReason_WriteFailed", "écriture impossible"};
         case batch::Reason::NotBelowSource: return {"BatchReason_NotBelowSource", "hors du dossier source"};
+        case batch::Reason::BitmapBeside: return {"BatchReason_BitmapBeside", "un .bmp du même nom est à côté"};
     }
     return {"", ""};
 }
