@@ -35,9 +35,11 @@ Environment:
   XDG_CONFIG_HOME  where an installed copy keeps its settings folder)";
 
 constexpr const char* InfoFooter =
-    R"(With --json, one object with the keys format ("bmp", "rl" or "unknown"), file_size, width, height,
-bit_depth, windows_colors, compressed_colors, alpha_pixels, transparent_pixels and compressible; a number
-that does not apply is null.)";
+    R"(With --json, one object with the keys format ("bmp", "png", "rl" or "unknown"), file_size, width,
+height, bit_depth, windows_colors, compressed_colors, alpha_pixels, transparent_pixels, compressible, and for
+bitmaps and PNG files fits (plain compress would write it), longest_row_bytes (the longest row's code bytes
+as plain compress would write them; null while there are too many colours) and fit_free_combinations
+(combinations left after the free step of --fit); a number that does not apply is null.)";
 }  // namespace
 
 bool wantsCommandLine(int argc, char** argv) {
