@@ -31,19 +31,17 @@ QStringList loadDesignFonts(const QStringList& folders) {
     }
     const QStringList& searched = folders.isEmpty() ? defaultFontFolders() : folders;
     for (const QString& folder : searched) {
-        bool found = false;
-        for (const char* name : {"tahoma.ttf", "tahomabd.ttf"}) {
-            const QString path = QDir(folder).filePath(QString::fromLatin1(name));
-            if (!QFileInfo::exists(path)) {
-                continue;
-            }
-            const int id = QFontDatabase::addApplicationFont(path);
-            if (id >= 0) {
-                registered += QFontDatabase::applicationFontFamilies(id);
-                found = true;
-            }
+        // Only the regular face: the bold stand-in file beside it pairs regular-weight outlines with the
+        // wide advances of a real bold face, so every glyph gets a gap after it ("/" is 0.58 em wide for
+        // 0.33 em of ink, and paths read "/ tmp/ icons"). The bold captions are emboldened from the
+        // regular face instead, which keeps its advances.
+        const QString path = QDir(folder).filePath(QStringLiteral("tahoma.ttf"));
+        if (!QFileInfo::exists(path)) {
+            continue;
         }
-        if (found) {
+        const int id = QFontDatabase::addApplicationFont(path);
+        if (id >= 0) {
+            registered += QFontDatabase::applicationFontFamilies(id);
             break;
         }
     }

@@ -116,6 +116,20 @@ private slots:
         QCOMPARE(control(form, "LblChkAlpha")->font().pointSizeF(), 8.25);
     }
 
+    // Folder boxes and file lists show paths in bold Tahoma: a "/" must be about as wide bold as regular,
+    // or every path reads "/ tmp/ icons".
+    void pathsReadAsWrittenInBoldTahoma() {
+        if (!QFontInfo(shell::tahomaFont(8.25, false)).family().startsWith(QStringLiteral("Tahoma"))) {
+            QSKIP("no Tahoma or stand-in on this machine");
+        }
+        const QFontMetricsF regular(shell::tahomaFont(8.25, false));
+        const QFontMetricsF bold(shell::tahomaFont(8.25, true));
+        QVERIFY2(bold.horizontalAdvance(QLatin1Char('/')) <= 1.3 * regular.horizontalAdvance(QLatin1Char('/')),
+                 qPrintable(QString::number(bold.horizontalAdvance(QLatin1Char('/')))));
+        QVERIFY(bold.horizontalAdvance(QStringLiteral("/tmp/icons")) <=
+                1.3 * regular.horizontalAdvance(QStringLiteral("/tmp/icons")));
+    }
+
     void startsOnTheImagePageInTheStoredLanguage() {
         QTemporaryDir home;
         QVERIFY(viewer_test::fillProgramFolder(home, SHELL_TEST_DATA, BothLanguages, "2"));
