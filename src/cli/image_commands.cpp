@@ -236,15 +236,6 @@ int failWriting(const std::string& in, const std::string& out, const imaging::Er
     return ExitFailed;
 }
 
-std::string psnrText(double psnr) {
-    if (std::isinf(psnr)) {
-        return "PSNR inf dB (identical)";
-    }
-    char text[32];
-    std::snprintf(text, sizeof text, "PSNR %.2f dB", psnr);
-    return text;
-}
-
 int runFit(const std::string& in, const std::string& out, imaging::FileKind kind, const ConversionOptions& options) {
     imaging::ImageModel model;
     if (const imaging::Status loaded = imaging::loadPicture(in, kind, model); !loaded) {
@@ -260,11 +251,7 @@ int runFit(const std::string& in, const std::string& out, imaging::FileKind kind
         return failWriting(in, out, written.error(), "");
     }
     if (!options.quiet) {
-        const fitting::FitReport& report = fitted->report;
-        std::fprintf(stderr, "tarvikbmp: %s: %d -> %d combinations, %lld pixels changed, %s%s\n", in.c_str(),
-                     report.combinationsBefore, report.combinationsAfter,
-                     static_cast<long long>(report.pixelsChanged), psnrText(report.psnr).c_str(),
-                     report.untouched ? ", fits as it is" : "");
+        std::fprintf(stderr, "tarvikbmp: %s: %s\n", in.c_str(), fitting::reportLine(fitted->report).c_str());
     }
     return ExitOk;
 }

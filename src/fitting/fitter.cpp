@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <limits>
 #include <memory>
 #include <new>
@@ -255,6 +256,18 @@ std::int32_t countCombinations(std::span<const PixelRecord> pixels) {
 }
 
 }  // namespace
+
+std::string reportLine(const FitReport& report) {
+    char psnr[48];
+    if (std::isinf(report.psnr)) {
+        std::snprintf(psnr, sizeof psnr, "PSNR inf dB (identical)");
+    } else {
+        std::snprintf(psnr, sizeof psnr, "PSNR %.2f dB", report.psnr);
+    }
+    return std::to_string(report.combinationsBefore) + " -> " + std::to_string(report.combinationsAfter) +
+           " combinations, " + std::to_string(report.pixelsChanged) + " pixels changed, " + psnr +
+           (report.untouched ? ", fits as it is" : "");
+}
 
 PixelRecord snapToRl(const PixelRecord& pixel) {
     if (!visible(pixel)) {

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "image_model.h"
@@ -36,6 +37,10 @@ struct Fitted {
     std::vector<std::uint8_t> rl;  // the RL file
     FitReport report;
 };
+
+// The report in one line, as the command line and the window give it: "3012 -> 253 combinations, 1480
+// pixels changed, PSNR 41.27 dB", with ", fits as it is" for an image left untouched.
+std::string reportLine(const FitReport& report);
 
 // The pixel as the RL file shows it: colour cut to 5-6-5, alpha to the value its level decodes to,
 // transparent (0, black) below alpha 7.

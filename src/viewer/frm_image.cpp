@@ -2,6 +2,7 @@
 
 #include <QActionGroup>
 #include <QContextMenuEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QPaintEvent>
 #include <QPainter>
@@ -137,6 +138,15 @@ FrmImage::FrmImage(QWidget* parent) : QWidget(parent, Qt::Window) {
     m_scroll->setWidget(m_canvas);
     m_scroll->setWidgetResizable(false);
 
+    m_reportLine = new QLabel(this);
+    m_reportLine->setObjectName(QStringLiteral("ReportLine"));
+    m_reportLine->setMargin(3);
+    m_reportLine->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    QPalette light = pal;
+    light.setColor(QPalette::WindowText, Qt::white);
+    m_reportLine->setPalette(light);
+    m_reportLine->hide();
+
     const std::array<const char*, DisplayModeCount> names{"PictImgAlpha", "PictImg", "PictAlpha"};
     for (int i = 0; i < DisplayModeCount; ++i) {
         auto* picture = new PreviewPicture(m_canvas);
@@ -221,6 +231,19 @@ void FrmImage::setReduceOffered(bool offered) {
     m_reduceAction->setVisible(offered);
 }
 
+void FrmImage::setReportLine(const QString& line) {
+    const bool wasShown = !m_reportLine->isHidden();
+    m_reportLine->setText(line);
+    m_reportLine->setHidden(line.isEmpty());
+    if (wasShown != !line.isEmpty()) {
+        layoutPictures();
+    }
+}
+
+QString FrmImage::reportLine() const {
+    return m_reportLine->isHidden() ? QString() : m_reportLine->text();
+}
+
 void FrmImage::syncMenu() {
     for (std::size_t i = 0; i <= ZoomSteps.size(); ++i) {
         const int zoom = i < ZoomSteps.size() ? ZoomSteps[i] : FitZoom;
@@ -251,6 +274,8 @@ bool FrmImage::drawImage(const imaging::ImageModel& model, PixelOrder order, Pre
     m_shown.reset();
     m_differences.clear();
     m_shownUnavailable = false;
+    m_reportLine->clear();
+    m_reportLine->hide();
     m_built = {true, false, false};
     m_pictures[0]->setImage(std::move(picture));
     m_pictures[1]->setImage({});
@@ -344,7 +369,8 @@ void FrmImage::layoutPictures() {
     if (!isVisible() || frame.isEmpty()) {
         frame = QSize(0, style()->pixelMetric(QStyle::PM_TitleBarHeight));
     }
-    const QSize room = available.size() - frame;
+    const int below = m_reportLine->isHidden() ? 0 : m_reportLine->sizeHint().height();
+    const QSize room = available.size() - frame - QSize(0, below);
     QSize client = scaled.boundedTo(room);
     const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
     if (scaled.width() > room.width()) {
@@ -353,8 +379,17 @@ void FrmImage::layoutPictures() {
     if (scaled.height() > room.height()) {
         client.setWidth(std::min(scaled.width() + bar, room.width()));
     }
-    FitWindowToClient(this, client.width(), client.height());
-    m_scroll->setGeometry(rect());
+    if (below > 0) {
+        client.setWidth(std::max(client.width(), std::min(m_reportLine->sizeHint().width(), room.width())));
+    }
+    FitWindowToClient(this, client.width(), client.height() + below);
+    placeScrollArea();
+}
+
+void FrmImage::placeScrollArea() {
+    const int below = m_reportLine->isHidden() ? 0 : m_reportLine->sizeHint().height();
+    m_scroll->setGeometry(0, 0, width(), height() - below);
+    m_reportLine->setGeometry(0, height() - below, width(), below);
 }
 
 void FrmImage::invalidate() {
@@ -457,7 +492,7 @@ void FrmImage::placeBeside(const QWidget* mainWindow) {
 
 void FrmImage::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
-    m_scroll->setGeometry(rect());
+    placeScrollArea();
 }
 
 void FrmImage::contextMenuEvent(QContextMenuEvent* event) {

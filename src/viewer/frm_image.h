@@ -25,6 +25,7 @@
 
 class QAction;
 class QActionGroup;
+class QLabel;
 class QMenu;
 class QScrollArea;
 
@@ -97,6 +98,9 @@ public:
     void setTexts(const PreviewTexts& texts);
     // Whether the menu offers "Reduce and compress..." (an image over the RL budget).
     void setReduceOffered(bool offered);
+    // A line under the picture (what fitting the image did); empty hides it. drawImage empties it.
+    void setReportLine(const QString& line);
+    QString reportLine() const;
 
     // Shows the picture of mode `index` and hides the other two; any other index changes nothing.
     void OptAffichage_Click(int index);
@@ -128,12 +132,14 @@ private:
     void changeOptions(const PreviewOptions& options);
     void applyOptions(const PreviewOptions& options);
     void layoutPictures();
+    void placeScrollArea();
     void invalidate();
     bool build(int mode);
     const imaging::ImageModel* source(PixelOrder& order) const;
     bool marking() const;
 
     QScrollArea* m_scroll = nullptr;
+    QLabel* m_reportLine = nullptr;
     QWidget* m_canvas = nullptr;
     std::array<PreviewPicture*, DisplayModeCount> m_pictures{};
     std::array<bool, DisplayModeCount> m_built{};

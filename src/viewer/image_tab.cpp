@@ -2,6 +2,8 @@
 
 #include <QCheckBox>
 #include <QDebug>
+#include <QFileInfo>
+#include <QtConcurrent/QtConcurrentRun>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,6 +15,8 @@
 
 #include "dialog_helpers.h"
 #include "file_dialogs.h"
+#include "file_io.h"
+#include "image_files.h"
 #include "fitter.h"
 #include "program_settings.h"
 #include "window_support.h"
@@ -37,6 +41,13 @@ ImageTab::ImageTab(const ImageTabControls& controls, settings::Language& languag
     connect(m_c.CmdOuvrirBMP, &QPushButton::clicked, this, &ImageTab::CmdOuvrirBMP_Click);
     connect(m_c.CmdSaveBMP, &QPushButton::clicked, this, &ImageTab::CmdSaveBMP_Click);
     connect(m_c.CmdCompressRL, &QPushButton::clicked, this, &ImageTab::CmdCompressRL_Click);
+    // A path typed or pasted into the box opens with Enter, as if chosen with "...".
+    connect(m_c.TextCheminBMP, &QLineEdit::returnPressed, this, [this] {
+        const QString typed = m_c.TextCheminBMP->text().trimmed();
+        if (!typed.isEmpty() && QFileInfo(typed).isFile()) {
+            openFile(QFileInfo(typed).absoluteFilePath());
+        }
+    });
     for (int i = 0; i < DisplayModeCount; ++i) {
         connect(m_c.OptAffichage[static_cast<std::size_t>(i)], &QRadioButton::clicked, this,
                 [this, i] { OptAffichage_Click(i); });
@@ -61,6 +72,11 @@ void ImageTab::CmdOuvrirBMP_Click() {
 
 void ImageTab::openFile(const QString& path) {
     BusyCursor busy;
+    // Whatever was being worked out belongs to the image being replaced.
+    m_shownJob = nullptr;
+    m_shownBusy.reset();
+    m_shownImage.reset();
+    m_saveWhenShown = false;
     writeFolder(settings::Folder::OpenedImage, path);
     setButtons(false, false);
     m_c.TextCheminBMP->setText(path);
@@ -70,12 +86,12 @@ void ImageTab::openFile(const QString& path) {
     closePreview();
 
     // A file that cannot even be read for its signature is of no known type.
-    const tarvik::Result<std::string> signature = imaging::ReadSignature(toPath(path));
-    const std::string kind = signature ? signature.value() : std::string();
-    m_modelIsCompressed = kind == "RL";
-    if (kind == "BM") {
+    const tarvik::Result<imaging::FileKind> detected = imaging::detectFileKind(toPath(path));
+    const imaging::FileKind kind = detected ? detected.value() : imaging::FileKind::Unknown;
+    m_modelIsCompressed = kind == imaging::FileKind::Rl;
+    if (kind == imaging::FileKind::Bitmap || kind == imaging::FileKind::Png) {
         imaging::ResetImageModel(m_model);
-        if (!imaging::LoadBitmapImage(toPath(path), m_model)) {
+        if (!imaging::loadPicture(toPath(path), kind, m_model)) {
             m_panel = failedLoadPanel();
             applyPanel();
             return;
@@ -85,7 +101,7 @@ void ImageTab::openFile(const QString& path) {
         if (ShowBitmapPreview() && canCompress(m_model)) {
             setButtons(false, true);
         }
-    } else if (kind == "RL") {
+    } else if (kind == imaging::FileKind::Rl) {
         m_c.ChkCompress->setChecked(true);
         m_c.ChkCompress->setEnabled(true);
         m_c.LblCheckCompress->setEnabled(true);
@@ -200,24 +216,134 @@ void ImageTab::provideShownImage() {
         !(m_preview->options().asShown || m_preview->options().differences)) {
         return;
     }
-    BusyCursor busy;
     if (m_modelIsCompressed) {
         // Read from an RL file: the model is what decompressing gives; nothing changes on the way.
         std::shared_ptr<const imaging::ImageModel> same(std::shared_ptr<void>(), &m_model);
         m_preview->setShownImage(same, std::vector<std::uint8_t>(m_model.Pixels.size(), 0));
         return;
     }
-    // Exactly what the compressed file gives back: the codec's own encoder and decoder, never a copy of
-    // their rules.
-    auto shown = std::make_shared<imaging::ImageModel>();
-    const tarvik::Result<std::vector<std::uint8_t>> file = imaging::encodeCompressed(m_model);
-    if (!file || !imaging::decodeCompressed(file.value(), *shown)) {
-        m_preview->setShownImage(nullptr, {});
+    if (m_shownImage) {
+        shownJobFinished();
+    } else {
+        startShownJob();
+    }
+}
+
+namespace {
+
+// Runs on a worker thread, on its own copy of the bitmap. An image the RL format takes as it is goes through
+// the codec's own encoder and decoder; one it does not is fitted first, exactly as "compress --fit" does.
+ImageTab::ShownImage makeShownImage(const std::shared_ptr<const imaging::ImageModel>& bitmap) {
+    ImageTab::ShownImage result;
+    tarvik::Result<std::vector<std::uint8_t>> file = imaging::encodeCompressed(*bitmap);
+    if (file) {
+        result.file = std::move(file.value());
+    } else {
+        tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(*bitmap);
+        if (!fitted) {
+            result.failure = fitted.error().detail;
+            return result;
+        }
+        result.file = std::move(fitted->rl);
+        result.fit = fitted->report;
+    }
+    auto image = std::make_shared<imaging::ImageModel>();
+    if (const tarvik::Status decoded = imaging::decodeCompressed(result.file, *image); !decoded) {
+        result.failure = decoded.error().detail;
+        return result;
+    }
+    result.differences =
+        differenceMask(*bitmap, PixelOrder::BottomRowFirst, fitting::snapToRl, *image, PixelOrder::TopRowFirst);
+    result.image = std::move(image);
+    return result;
+}
+
+}  // namespace
+
+void ImageTab::startShownJob() {
+    if (m_shownJob != nullptr) {
         return;
     }
-    std::vector<std::uint8_t> mask =
-        differenceMask(m_model, PixelOrder::BottomRowFirst, fitting::snapToRl, *shown, PixelOrder::TopRowFirst);
-    m_preview->setShownImage(std::move(shown), std::move(mask));
+    // The worker gets a copy: the tab's model changes with the next open while the worker may still run.
+    std::shared_ptr<const imaging::ImageModel> bitmap;
+    try {
+        bitmap = std::make_shared<const imaging::ImageModel>(m_model);
+    } catch (const std::bad_alloc&) {
+        if (m_preview) {
+            m_preview->setShownImage(nullptr, {});
+        }
+        return;
+    }
+    m_shownBusy = std::make_unique<BusyCursor>();
+    m_shownJob = new QFutureWatcher<ShownImage>(this);
+    connect(m_shownJob, &QFutureWatcher<ShownImage>::finished, this, [this, job = m_shownJob] {
+        job->deleteLater();
+        if (job != m_shownJob) {
+            return;  // the image it was made for has been replaced
+        }
+        m_shownJob = nullptr;
+        m_shownBusy.reset();
+        m_shownImage = std::make_shared<const ShownImage>(job->result());
+        shownJobFinished();
+    });
+    m_shownJob->setFuture(QtConcurrent::run([bitmap] { return makeShownImage(bitmap); }));
+}
+
+void ImageTab::shownJobFinished() {
+    const std::shared_ptr<const ShownImage> shown = m_shownImage;
+    if (!m_preview || !shown) {
+        return;
+    }
+    if (!m_preview->hasShownImage() && !m_preview->shownImageUnavailable()) {
+        m_preview->setShownImage(shown->image, shown->differences);
+    }
+    if (shown->fit) {
+        m_preview->setReduceOffered(true);
+        m_preview->setReportLine(QString::fromStdString(fitting::reportLine(*shown->fit)));
+    }
+    refreshTexts();
+    if (std::exchange(m_saveWhenShown, false)) {
+        if (!shown->image) {
+            reportFailure(CompressedSaveTitle, m_c.TextCheminBMP->text(),
+                          tarvik::makeError(tarvik::ErrorCode::TooLarge, shown->failure));
+            return;
+        }
+        saveFitted();
+    }
+}
+
+void ImageTab::reduceAndCompress() {
+    if (!m_preview || m_modelIsCompressed) {
+        return;
+    }
+    m_saveWhenShown = true;
+    // The fitted image is what the user is about to write: show it before the save dialog asks where.
+    PreviewOptions options = m_preview->options();
+    options.asShown = true;
+    m_preview->setOptions(options);
+    if (m_shownImage) {
+        shownJobFinished();
+    } else {
+        startShownJob();
+    }
+}
+
+void ImageTab::saveFitted() {
+    const std::shared_ptr<const ShownImage> shown = m_shownImage;
+    if (!shown || shown->file.empty()) {
+        return;
+    }
+    const QString path = ShowSaveDialog(m_dialogs, m_c.window, QString(), CompressedSaveFilter, CompressedSaveTitle,
+                                        readFolder(settings::Folder::SavedCompressed));
+    if (path.isEmpty()) {
+        return;
+    }
+    writeFolder(settings::Folder::SavedCompressed, path);
+    BusyCursor busy;
+    const tarvik::Status written = tarvik::writeFileAtomically(toPath(path), shown->file);
+    if (!written) {
+        reportFailure(CompressedSaveTitle, path, written.error());
+    }
 }
 
 bool ImageTab::ShowBitmapPreview() {
@@ -248,12 +374,14 @@ bool ImageTab::showPreview(PixelOrder order, PreviewCounts& counts) {
         // A new preview looks as the last one was left.
         m_preview->setOptions(readPreviewOptions(m_programFolder));
         connect(m_preview, &FrmImage::optionsChanged, this, &ImageTab::previewOptionsChanged);
+        connect(m_preview, &FrmImage::reduceRequested, this, &ImageTab::reduceAndCompress);
     }
     m_preview->hide();
     m_preview->OptAffichage_Click(0);
     if (!m_preview->drawImage(m_model, order, counts)) {
         return false;
     }
+    m_preview->setReduceOffered(!m_modelIsCompressed && !canCompress(m_model));
     provideShownImage();
     m_preview->placeBeside(m_c.window);
     refreshTexts();

@@ -4,19 +4,24 @@
 // ("Sauver (BMP)"), write a loaded bitmap in the RL format ("Compression"), and the display-mode choice of
 // the preview. The tab owns its ImageModel and the preview window; the codecs do the reading and writing.
 
+#include <QFutureWatcher>
 #include <QObject>
 #include <QPointer>
 #include <QString>
 
 #include <array>
 #include <filesystem>
+#include <memory>
+#include <optional>
 
+#include "fitter.h"
 #include "frm_image.h"
 #include "image_model.h"
 #include "image_panel.h"
 #include "image_tab_controls.h"
 #include "language.h"
 #include "program_settings.h"
+#include "window_support.h"
 
 class QWidget;
 
@@ -27,7 +32,8 @@ class FileDialogs;
 class ImageTab : public QObject {
     Q_OBJECT
 public:
-    static constexpr std::string_view OpenFilter = "Fichier BMP (*.bmp)|*.bmp";
+    // Bitmaps first, the dialog's default; PNG files load as the bitmap of their pixels.
+    static constexpr std::string_view OpenFilter = "Fichier BMP (*.bmp)|*.bmp|Fichier PNG (*.png)|*.png";
     static constexpr std::string_view BitmapSaveFilter = "Fichier image (*.bmp)|*.bmp;";
     static constexpr std::string_view CompressedSaveFilter = "Fichier image compressé(*.bmp)|*.bmp;";
     static inline const QString BitmapSaveTitle = QStringLiteral("Création d'un fichier image BMP");
@@ -70,7 +76,13 @@ private:
     bool showPreview(PixelOrder order, PreviewCounts& counts);
     void previewOptionsChanged(const PreviewOptions& before, const PreviewOptions& now);
     // Gives the preview the image as the RL file will show it, when its options need it and it has none.
+    // For a bitmap this is worked out off the GUI thread.
     void provideShownImage();
+    void startShownJob();
+    void shownJobFinished();
+    // "Reduce and compress...": the fitted image in the preview, then the save dialog for its RL file.
+    void reduceAndCompress();
+    void saveFitted();
     PreviewTexts previewTexts();
     void applyPanel();
     void setButtons(bool canSaveBitmap, bool canCompress);
@@ -90,6 +102,25 @@ private:
     QPointer<FrmImage> m_preview;
     // The model came from an RL file: it is what the target program shows already.
     bool m_modelIsCompressed = false;
+
+public:
+    // What the RL file makes of the loaded bitmap: the file, the image it gives back, where that differs
+    // from the bitmap, and, when the bitmap had to be reduced first, what fitting did.
+    struct ShownImage {
+        std::vector<std::uint8_t> file;
+        std::shared_ptr<imaging::ImageModel> image;
+        std::vector<std::uint8_t> differences;
+        std::optional<fitting::FitReport> fit;
+        std::string failure;  // why no RL file can hold the image; empty on success
+    };
+    // Whether that is being worked out now.
+    bool shownImagePending() const { return m_shownJob != nullptr; }
+
+private:
+    std::shared_ptr<const ShownImage> m_shownImage;
+    QFutureWatcher<ShownImage>* m_shownJob = nullptr;
+    std::unique_ptr<BusyCursor> m_shownBusy;
+    bool m_saveWhenShown = false;
 };
 
 }  // namespace viewer

@@ -168,7 +168,9 @@ private slots:
 
     void thePreviewDrawsEachModeByItsRules() {
         const QString path = open("sprite.bmp", sprite());
-        QCOMPARE(w->dialogs->calls[0].filters, QStringList{QStringLiteral("Fichier BMP (*.bmp)")});
+        // Bitmaps first: the dialog's default type.
+        QCOMPARE(w->dialogs->calls[0].filters,
+                 (QStringList{QStringLiteral("Fichier BMP (*.bmp)"), QStringLiteral("Fichier PNG (*.png)")}));
         QCOMPARE(setting(w->home, "Folder1"), w->files.path());
         viewer::FrmImage* preview = m_tab->preview();
         QCOMPARE(preview->windowTitle(), QStringLiteral("Aperçu - ") + path);
@@ -265,6 +267,69 @@ private slots:
         QTest::mouseClick(c().CmdCompressRL, Qt::LeftButton);
         QCOMPARE(ini(), settings);
         QCOMPARE(QDir(w->files.path()).entryList(QDir::Files), QStringList{QStringLiteral("sprite.bmp")});
+    }
+
+    // A PNG loads as the bitmap of its pixels would: the same panel, pictures and buttons, whichever way it
+    // comes (the dialog, the path box, a later start). Written by Qt's own PNG writer.
+    void aPngOpensAsTheBitmapOfItsPixels() {
+        const auto toPng = [this](const QString& name, const QByteArray& bitmap) {
+            imaging::ImageModel model;
+            const auto* bytes = reinterpret_cast<const std::uint8_t*>(bitmap.constData());
+            if (!imaging::decodeBitmap({bytes, std::size_t(bitmap.size())}, model)) {
+                return QString();
+            }
+            const bool alpha = model.BitDepth == 32;
+            QImage image(model.Width, model.Height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            for (int y = 0; y < model.Height; ++y) {  // bottom row first in the model
+                for (int x = 0; x < model.Width; ++x) {
+                    const imaging::PixelRecord p = model.Pixels[std::size_t((model.Height - 1 - y) * model.Width + x)];
+                    image.setPixel(x, y, qRgba(p.Color & 255, (p.Color >> 8) & 255, (p.Color >> 16) & 255, p.Alpha));
+                }
+            }
+            const QString path = file(name);
+            return image.save(path, "PNG") ? path : QString();
+        };
+        // Fully transparent pixels black: a PNG writer need not keep the colour under alpha 0.
+        const QByteArray soft = bitmapBytes(5, 3, 32, [](int x, int y) {
+            return x == y ? Rgba{0, 0, 0, 0} : Rgba{x * 60, y * 90, 200, x == 4 ? 255 : 40 * (x + y)};
+        });
+        const QByteArray opaque = plain(4, 3);
+        for (const QByteArray& bitmap : {soft, opaque}) {
+            open("as.bmp", bitmap);
+            const QString values = panel(), enabled = states();
+            const QList<QImage> shown = pictures();
+            const QString png = toPng(QStringLiteral("as.png"), bitmap);
+            QVERIFY(!png.isEmpty());
+            open(png);
+            QCOMPARE(c().TextCheminBMP->text(), png);
+            QCOMPARE(panel(), values);
+            QCOMPARE(states(), enabled);
+            QCOMPARE(pictures(), shown);
+            QVERIFY(!c().CmdSaveBMP->isEnabled());
+        }
+        QCOMPARE(c().LblColorDef->text(), QStringLiteral("24 Bits"));
+
+        // The path box: a typed path opens with Enter; a name that is no file changes nothing.
+        const QString png = toPng(QStringLiteral("typed.png"), soft);
+        open("other.bmp", plain(2, 2));
+        c().TextCheminBMP->setText(png);
+        QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
+        QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
+        QCOMPARE(setting(w->home, "Folder1"), w->files.path());
+        c().TextCheminBMP->setText(file("nothing-here.png"));
+        QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
+        QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
+
+        // Handed over by a later start.
+        open("other.bmp", plain(2, 2));
+        w->form.receivePaths({png});
+        QTRY_COMPARE(c().TextCheminBMP->text(), png);
+        QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
+        // A PNG cut short loads nothing, as a bitmap cut short does.
+        QByteArray damaged = readFile(png);
+        damaged.chop(20);
+        open("damaged.png", damaged);
+        QCOMPARE(states(), QString());
     }
 
     void filesHandedToTheWindowOpenOnTheImageTab() {

@@ -1,6 +1,10 @@
 // The preview window's context menu: zoom, backgrounds, the image as the RL file shows it, the differences,
 // and what the settings file remembers of them.
 #include <QAction>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QThreadPool>
+#include <QTimer>
 #include <QImage>
 #include <QLineEdit>
 #include <QMenu>
@@ -18,6 +22,8 @@
 #include <memory>
 #include <random>
 
+#include "fitter.h"
+#include "image_files.h"
 #include "image_tab.h"
 #include "preview_options.h"
 #include "viewer_test_support.h"
@@ -66,6 +72,40 @@ QByteArray threeChangedPixels() {
     });
 }
 
+// A soft radial gradient and anti-aliased text: thousands of colour/alpha combinations, far over the RL
+// palette, so only fitting can write it.
+QByteArray richArt(int size) {
+    QImage image(size, size, QImage::Format_ARGB32);
+    image.fill(Qt::transparent);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        QRadialGradient gradient(size * 0.4, size * 0.4, size * 0.6);
+        gradient.setColorAt(0, QColor(250, 240, 90));
+        gradient.setColorAt(0.6, QColor(200, 60, 40, 220));
+        gradient.setColorAt(1, QColor(30, 20, 120, 0));
+        painter.setBrush(gradient);
+        painter.setPen(Qt::NoPen);
+        painter.drawEllipse(QRectF(1.5, 2.5, size - 3, size - 5));
+        painter.setPen(QColor(20, 90, 30));
+        QFont font = painter.font();
+        font.setPixelSize(std::max(8, size / 5));
+        painter.setFont(font);
+        painter.drawText(QRectF(0, 0, size, size), Qt::AlignCenter, QStringLiteral("Tv"));
+        // A second, crossing gradient: far more colours than the two blends alone.
+        QLinearGradient across(0, 0, size, size / 2.0);
+        across.setColorAt(0, QColor(0, 200, 255, 90));
+        across.setColorAt(1, QColor(255, 0, 160, 90));
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(across);
+        painter.drawRoundedRect(QRectF(size * 0.1, size * 0.55, size * 0.8, size * 0.35), 6.5, 6.5);
+    }
+    return bitmapBytes(size, size, 32, [&](int x, int y) {
+        const QColor c = QColor::fromRgba(image.pixel(x, y));
+        return Rgba{c.red(), c.green(), c.blue(), c.alpha()};
+    });
+}
+
 QImage grabbed(QWidget* widget) {
     return widget->grab().toImage().convertToFormat(QImage::Format_RGB32);
 }
@@ -98,13 +138,17 @@ class PreviewWindowTest : public QObject {
         if (writeFile(path, bytes)) {
             w->dialogs->openAnswers << path;
             QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+            // Remembered options may have started work on the image as the RL file shows it.
+            QTest::qWaitFor([this] { return !m_tab->shownImagePending(); }, 60000);
         }
         return path;
     }
+    // Triggers a menu entry and waits for what it started off the GUI thread.
     void trigger(const char* name) {
         auto* action = preview()->findChild<QAction*>(QString::fromLatin1(name));
-        QVERIFY2(action != nullptr && action->isEnabled(), name);
+        QVERIFY2(action != nullptr && action->isEnabled() && action->isVisible(), name);
         action->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!m_tab->shownImagePending(), 60000);
     }
     QImage picture(int mode) const {
         return preview()->image(DisplayMode(mode)).convertToFormat(QImage::Format_RGB32);
@@ -171,6 +215,7 @@ private slots:
             QVERIFY2(c().CmdCompressRL->isEnabled(), "the art must fit the RL palette");
             trigger("BackgroundCheckerboard");
             trigger("AsShown");
+            QVERIFY(preview()->hasShownImage());
             const QList<QImage> asShown{picture(0), picture(1), picture(2)};
             QVERIFY(asShown[1] != QImage());
             const QString packed = w->file(QStringLiteral("art%1-packed.bmp").arg(seed));
@@ -212,13 +257,23 @@ private slots:
         QVERIFY(preview()->windowTitle().endsWith(QStringLiteral(" — 0 pixel(s) modifié(s)")));
     }
 
-    void anImageTheFileCannotHoldOffersNoPictureAsShown() {
-        open("many.bmp", bitmapWithCombinations(254));
+    void anImageNoRlFileCanHoldOffersNoPictureAsShown() {
+        // Wider than the format's 65535 pixels: not even fitting helps.
+        open("wide.bmp", bitmapBytes(65536, 1, 24, [](int x, int) { return Rgba{x & 255, 0, 0}; }));
+        QVERIFY(!preview()->findChild<QAction*>("Reduce")->isVisible() ||
+                preview()->findChild<QAction*>("Reduce")->isEnabled());
         trigger("AsShown");
         QVERIFY(preview()->shownImageUnavailable());
         QVERIFY(!preview()->findChild<QAction*>("AsShown")->isEnabled());
         QVERIFY(!preview()->findChild<QAction*>("Differences")->isEnabled());
         QCOMPARE(preview()->differenceCount(), std::nullopt);
+        // Asked to reduce it anyway, it says why and writes nothing.
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{w->file("never"), 1};
+        preview()->findChild<QAction*>("Reduce")->setVisible(true);
+        trigger("Reduce");
+        QCOMPARE(w->dialogs->failures.size(), 2);
+        QVERIFY(w->dialogs->failures[1].contains(QStringLiteral("65535")));
+        QVERIFY(!QFile::exists(w->file("never.bmp")));
     }
 
     void theMenuIsRememberedForTheNextPreview() {
@@ -316,6 +371,92 @@ private slots:
         QCOMPARE(setting(w->home, "Folder1"), w->files.path());
         QVERIFY(preview() != nullptr && preview()->isVisible());
         QVERIFY(c().CmdCompressRL->isEnabled());
+        // A PNG too, as the bitmap of its pixels.
+        QImage picture(7, 5, QImage::Format_ARGB32);
+        picture.fill(qRgba(10, 200, 30, 128));
+        const QString png = w->file("dropped.png");
+        QVERIFY(picture.save(png, "PNG"));
+        QVERIFY(drop({QUrl::fromLocalFile(png)}));
+        QTRY_COMPARE(c().TextCheminBMP->text(), png);
+        QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("7 Pixel(s)"));
+        QCOMPARE(c().LblColorDef->text(), QStringLiteral("32 Bits"));
+    }
+
+    // "Reduce and compress...": the fitted image in the preview with the command line's report, then the RL
+    // file written byte for byte as the fitting core writes it.
+    void reduceShowsTheFittedImageAndWritesIt() {
+        const QString path = open("rich.bmp", richArt(160));
+        QVERIFY(!c().CmdCompressRL->isEnabled());
+        QVERIFY(preview()->findChild<QAction*>("Reduce")->isVisible());
+        imaging::ImageModel model;
+        QVERIFY(imaging::loadPicture(path.toStdString(), imaging::FileKind::Bitmap, model));
+        const tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(model);
+        QVERIFY(fitted);
+        QVERIFY(!fitted->report.untouched && fitted->report.pixelsChanged > 0);
+        const QByteArray expected(reinterpret_cast<const char*>(fitted->rl.data()), qsizetype(fitted->rl.size()));
+
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{w->file("fitted"), 1};
+        trigger("Reduce");
+        QCOMPARE(w->dialogs->calls.last().title, viewer::ImageTab::CompressedSaveTitle);
+        QCOMPARE(w->dialogs->calls.last().filters, QStringList{QStringLiteral("Fichier image compressé(*.bmp)")});
+        QCOMPARE(readFile(w->file("fitted.bmp")), expected);
+        QCOMPARE(setting(w->home, "Folder3"), w->files.path());
+        QCOMPARE(preview()->reportLine(), QString::fromStdString(fitting::reportLine(fitted->report)));
+        // The preview shows what the written file gives back; showing it is not a choice to remember.
+        QVERIFY(preview()->options().asShown);
+        QCOMPARE(setting(w->home, "PreviewAsShown"), QString());
+        QCOMPARE(picture(0), decodedPicture(w->file("fitted.bmp"), viewer::Background::LightGrey));
+        trigger("Differences");
+        QCOMPARE(preview()->differenceCount(), std::optional<std::int64_t>(fitted->report.pixelsChanged));
+        QVERIFY(preview()->windowTitle().endsWith(
+            QStringLiteral(" — %1 pixel(s) modifié(s)").arg(fitted->report.pixelsChanged)));
+
+        // Again, from the result already made: a cancelled dialog writes nothing, a failed write is reported.
+        const int calls = w->dialogs->calls.size();
+        trigger("Reduce");
+        QCOMPARE(w->dialogs->calls.size(), calls + 1);
+        QVERIFY(writeFile(w->file("blocker"), "x"));
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{w->file("blocker/out.bmp"), 1};
+        trigger("Reduce");
+        QCOMPARE(w->dialogs->failures.size(), 2);
+        QCOMPARE(w->dialogs->failures[0], w->file("blocker/out.bmp"));
+        QCOMPARE(QDir(w->files.path()).entryList(QDir::Files),
+                 (QStringList{QStringLiteral("blocker"), QStringLiteral("fitted.bmp"), QStringLiteral("rich.bmp")}));
+    }
+
+    // Fitting a 2048 x 2048 image runs off the GUI thread: the window goes on handling events under the busy
+    // cursor, and a file opened meanwhile is not overwritten by the late result.
+    void reducingALargeImageLeavesTheWindowResponsive() {
+        open("large.bmp", bitmapBytes(2048, 2048, 32, [](int x, int y) {
+                 return Rgba{(x * 7 + y) & 255, (y * 3) & 255, (x ^ y) & 255, 128 + ((x + y) & 127)};
+             }));
+        QVERIFY(!c().CmdCompressRL->isEnabled());
+        preview()->findChild<QAction*>("Reduce")->trigger();
+        QVERIFY(m_tab->shownImagePending());
+        QVERIFY(QGuiApplication::overrideCursor() != nullptr &&
+                QGuiApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        bool handled = false;
+        QTimer::singleShot(0, this, [&] { handled = true; });
+        QTRY_VERIFY(handled);
+        QVERIFY(m_tab->shownImagePending());
+        QTRY_VERIFY_WITH_TIMEOUT(!m_tab->shownImagePending(), 120000);
+        QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+        QCOMPARE(w->dialogs->calls.last().title, viewer::ImageTab::CompressedSaveTitle);  // cancelled
+        QVERIFY(preview()->reportLine().contains(QStringLiteral("combinations")));
+
+        // Started on one file, then replaced by another before it ends: the late result is dropped.
+        trigger("Differences");
+        w->dialogs->openAnswers << w->file("large.bmp");
+        QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+        QVERIFY(m_tab->shownImagePending());
+        open("small.bmp", art(7, 20));
+        QVERIFY(QThreadPool::globalInstance()->waitForDone(120000));
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(!m_tab->shownImagePending() && QGuiApplication::overrideCursor() == nullptr);
+        QCOMPARE(picture(0).size(), QSize(20, 20));
+        QVERIFY(preview()->hasShownImage());
+        QCOMPARE(preview()->reportLine(), QString());
     }
 
     void zoomSteps() {
