@@ -4,41 +4,13 @@
 #include <filesystem>
 #include <system_error>
 
+#include "ascii_case.h"
+
 namespace batch {
 
 namespace fs = std::filesystem;
 
 namespace {
-
-char asciiLower(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
-unsigned char asciiUpper(char c) {
-    return static_cast<unsigned char>((c >= 'a' && c <= 'z') ? c - 'a' + 'A' : c);
-}
-
-std::string lowered(std::string_view text) {
-    std::string out(text);
-    std::transform(out.begin(), out.end(), out.begin(), asciiLower);
-    return out;
-}
-
-// Upper-case folding, not lower-case: "_" sorts after letters on NTFS, and the lists must come out in the
-// order the window's users know. Names equal without case are kept in a fixed order by their bytes.
-bool nameBefore(const std::string& a, const std::string& b) {
-    std::size_t common = std::min(a.size(), b.size());
-    for (std::size_t i = 0; i < common; ++i) {
-        unsigned char ua = asciiUpper(a[i]);
-        unsigned char ub = asciiUpper(b[i]);
-        if (ua != ub) {
-            return ua < ub;
-        }
-    }
-    if (a.size() != b.size()) {
-        return a.size() < b.size();
-    }
-    return a < b;
-}
 
 bool matchesLoweredPattern(std::string_view name, std::string_view pattern,
                            const std::string& loweredPattern) {
@@ -48,7 +20,7 @@ bool matchesLoweredPattern(std::string_view name, std::string_view pattern,
     if (pattern == "*.*") {
         return true;
     }
-    return loweredPattern.find(lowered(FileExtension(name))) != std::string::npos;
+    return loweredPattern.find(tarvik::toLowerAscii(FileExtension(name))) != std::string::npos;
 }
 
 struct FolderItem {
@@ -83,8 +55,9 @@ std::vector<FolderItem> readFolder(const std::string& folder) {
         }
         items.push_back({it->path().filename().string(), isFolder});
     }
+    // Upper-case folding, not lower-case: "_" sorts after letters in the order the window's users know.
     std::sort(items.begin(), items.end(),
-              [](const FolderItem& a, const FolderItem& b) { return nameBefore(a.name, b.name); });
+              [](const FolderItem& a, const FolderItem& b) { return tarvik::lessIgnoringCase(a.name, b.name); });
     return items;
 }
 
@@ -120,13 +93,13 @@ std::string FileExtension(std::string_view name) {
 }
 
 bool matchesPattern(std::string_view name, std::string_view pattern) {
-    return matchesLoweredPattern(name, pattern, lowered(pattern));
+    return matchesLoweredPattern(name, pattern, tarvik::toLowerAscii(pattern));
 }
 
 std::vector<std::string> FindFiles(const std::string& folder, std::string_view pattern,
                                    bool includeSubfolders) {
     std::vector<std::string> list;
-    search(list, folder, pattern, lowered(pattern), includeSubfolders);
+    search(list, folder, pattern, tarvik::toLowerAscii(pattern), includeSubfolders);
     return list;
 }
 

@@ -78,11 +78,16 @@ Result<FileHandle> openFileForReading(const fs::path& path) {
     return file;
 }
 
-Result<std::size_t> readAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
+namespace {
+
+// Reads until `count` bytes are in or the file ends, retrying short and interrupted reads; at `offset`
+// when one is given, else from the current position.
+Result<std::size_t> readFully(int fd, void* buffer, std::size_t count, std::optional<std::uint64_t> offset) {
     std::size_t done = 0;
     while (done < count) {
-        const ssize_t got = ::pread(fd, static_cast<char*>(buffer) + done, count - done,
-                                    static_cast<off_t>(offset + done));
+        char* into = static_cast<char*>(buffer) + done;
+        const ssize_t got = offset ? ::pread(fd, into, count - done, static_cast<off_t>(*offset + done))
+                                   : ::read(fd, into, count - done);
         if (got < 0) {
             if (errno == EINTR) {
                 continue;
@@ -97,22 +102,14 @@ Result<std::size_t> readAt(int fd, void* buffer, std::size_t count, std::uint64_
     return done;
 }
 
+}  // namespace
+
+Result<std::size_t> readAt(int fd, void* buffer, std::size_t count, std::uint64_t offset) {
+    return readFully(fd, buffer, count, offset);
+}
+
 Result<std::size_t> readSome(int fd, void* buffer, std::size_t count) {
-    std::size_t done = 0;
-    while (done < count) {
-        const ssize_t got = ::read(fd, static_cast<char*>(buffer) + done, count - done);
-        if (got < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return makeError(ErrorCode::Io, "read error: " + systemErrorText(errno));
-        }
-        if (got == 0) {
-            break;
-        }
-        done += static_cast<std::size_t>(got);
-    }
-    return done;
+    return readFully(fd, buffer, count, std::nullopt);
 }
 
 Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {

@@ -93,10 +93,4 @@ bool isValidColorValue(std::uint32_t value) {
     return (value & 0xFF000000u) == 0;
 }
 
-std::uint32_t colorValueFromRgb(const QColor& color) {
-    const QColor rgb = color.toRgb();
-    return static_cast<std::uint32_t>(rgb.red()) | (static_cast<std::uint32_t>(rgb.green()) << 8) |
-           (static_cast<std::uint32_t>(rgb.blue()) << 16);
-}
-
 }  // namespace controls

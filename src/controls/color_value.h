@@ -39,7 +39,4 @@ QColor colorForPainting(std::uint32_t value);
 
 bool isValidColorValue(std::uint32_t value);
 
-// The 0x00BBGGRR form of an RGB colour; alpha is dropped.
-std::uint32_t colorValueFromRgb(const QColor& color);
-
 }  // namespace controls

@@ -33,10 +33,6 @@ std::string joinPatterns(const std::vector<std::string>& patterns) {
 
 }  // namespace
 
-std::string StripAtNull(std::string_view text) {
-    return std::string(text.substr(0, text.find('\0')));
-}
-
 std::vector<FileFilter> prepareFilter(std::string_view filter) {
     std::string text(filter);
     if (!text.ends_with('|')) {

@@ -10,9 +10,6 @@
 
 namespace viewer {
 
-// The text up to, not including, its first NUL character; the whole text when it has none.
-std::string StripAtNull(std::string_view text);
-
 struct FileFilter {
     std::string description;  // "Fichier BMP (*.bmp)"
     std::string pattern;      // "*.bmp", or "*.bmp;" in the save filters; several patterns are ";"-separated

@@ -1,5 +1,8 @@
 #include "file_search.h"
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include "folder_tab.h"
@@ -56,7 +59,7 @@ TEST(FindFiles, DepthFirstCaseFreeOrderHiddenFilesLinksNotFollowed) {
     fs::permissions(dir / "sub", fs::perms::owner_all);  // so that it can be removed
 }
 
-TEST(FolderTab, PathExistsLabelsAndStartButton) {
+TEST(PathExists, FilesAndFoldersButNotRootsOrPathsEndingInASeparator) {
     TempDir dir;
     const std::string root = dir.path.string();
     writeFile(dir / "a.bmp", "x");
@@ -65,26 +68,79 @@ TEST(FolderTab, PathExistsLabelsAndStartButton) {
     for (const std::string& path : {root + "/", std::string("/"), std::string(), (dir / "b").string()}) {
         EXPECT_FALSE(batch::PathExists(path)) << path;
     }
-    EXPECT_EQ(batch::countLabelText(10, "Aucun", " fichier(s)"), "10 fichier(s)");  // not one less
-    EXPECT_EQ(batch::countLabelText(0, "Aucun", " fichier(s)"), "Aucun");
-    EXPECT_EQ(batch::progressLabelText("Fichier ", 0, 10), "Fichier 0/9");
-    EXPECT_EQ(batch::progressLabelText("", 0, 1), "0/0");
-    EXPECT_EQ(batch::sourceFolderText("/pictures//"), "/pictures/");
-    EXPECT_EQ(batch::sourceFolderText("/"), "/");
-    // No marked entry disables; a marked one enables with an existing backup folder, else keeps the state.
-    for (bool enabled : {false, true}) {
-        EXPECT_FALSE(batch::startButtonState(false, true, enabled));
-        EXPECT_TRUE(batch::startButtonState(true, true, enabled));
-        EXPECT_EQ(batch::startButtonState(true, false, enabled), enabled);
-    }
 }
 
-// Where the folders are made is checked by the runs.
+// The start button's rule is checked through the window, click by click.
+struct LabelCase {
+    const char* name;
+    std::string text;
+    const char* expected;
+};
+
+class FolderTabTexts : public ::testing::TestWithParam<LabelCase> {};
+
+TEST_P(FolderTabTexts, ReadAsTheWindowShowsThem) {
+    EXPECT_EQ(GetParam().text, GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Labels, FolderTabTexts,
+    ::testing::Values(LabelCase{"CountIsTheNumberFound", batch::countLabelText(10, "Aucun", " fichier(s)"),
+                                "10 fichier(s)"},
+                      LabelCase{"NoFileShowsTheFirstMessage", batch::countLabelText(0, "Aucun", " fichier(s)"),
+                                "Aucun"},
+                      LabelCase{"ProgressCountsFromZeroToTheLast", batch::progressLabelText("Fichier ", 0, 10),
+                                "Fichier 0/9"},
+                      LabelCase{"ProgressOfOneEntry", batch::progressLabelText("", 0, 1), "0/0"},
+                      LabelCase{"SourceFolderDropsOneSeparator", batch::sourceFolderText("/pictures//"),
+                                "/pictures/"},
+                      LabelCase{"RootStaysARoot", batch::sourceFolderText("/"), "/"}),
+    [](const ::testing::TestParamInfo<LabelCase>& info) { return std::string(info.param.name); });
+
 TEST(Mirror, TargetPathsCutTheSourceTextAndAppendToTheBackupTextAsGiven) {
     EXPECT_EQ(batch::targetPath("/pictures/day/a.bmp", "/pictures", "/out"), "/out/day/a.bmp");
     EXPECT_EQ(batch::targetPath("/pictures/b.bmp", "/pictures", "/out/"), "/out//b.bmp");
     EXPECT_EQ(batch::targetPath("/a.bmp", "/", "/out"), "/out/a.bmp");
     EXPECT_EQ(batch::targetPath("/pictures2/a.bmp", "/pictures", "/out"), std::nullopt);
+}
+
+// The folder a target goes to: made below the backup folder as the entry lies below the source, and never
+// reached through a link or out of the backup folder.
+TEST(Mirror, OpenMirrorFolderMakesTheFoldersBelowTheBackupAndFollowsNoLink) {
+    TempDir dir;
+    const std::string src = (dir / "src").string();
+    const std::string out = (dir / "out").string();
+    fs::create_directories(dir / "out");
+    const auto isFolder = [](const tarvik::Result<tarvik::FileHandle>& opened, const fs::path& expected) {
+        struct stat got {}, want {};
+        return opened && ::fstat(opened->fd(), &got) == 0 && ::stat(expected.c_str(), &want) == 0 &&
+               got.st_ino == want.st_ino && got.st_dev == want.st_dev;
+    };
+
+    EXPECT_FALSE(batch::openMirrorFolder(src + "/day/icons/a.bmp", src, out, false));
+    EXPECT_FALSE(fs::exists(dir / "out/day"));  // looking makes nothing
+    EXPECT_TRUE(isFolder(batch::openMirrorFolder(src + "/day//icons/a.bmp", src, out, true), dir / "out/day/icons"));
+    EXPECT_TRUE(isFolder(batch::openMirrorFolder(src + "/day/icons/b.bmp", src, out, false), dir / "out/day/icons"));
+    EXPECT_TRUE(isFolder(batch::openMirrorFolder(src + "/a.bmp", src, out, false), dir / "out"));
+    EXPECT_TRUE(isFolder(batch::openMirrorFolder(src + "/a.bmp", src + "/", out, false), dir / "out"));
+
+    const auto refusal = [&](const std::string& entry) {
+        tarvik::Result<tarvik::FileHandle> opened = batch::openMirrorFolder(entry, src, out, true);
+        return opened ? std::string("opened") : opened.error().detail;
+    };
+    fs::create_directories(dir / "elsewhere");
+    fs::create_directory_symlink(dir / "elsewhere", dir / "out/linked");
+    EXPECT_NE(refusal(src + "/linked/new/a.bmp").find("symbolic link"), std::string::npos);
+    EXPECT_FALSE(fs::exists(dir / "elsewhere/new"));
+    writeFile(dir / "out/file", "x");
+    EXPECT_NE(refusal(src + "/file/a.bmp").find("a file has that name"), std::string::npos);
+    EXPECT_NE(refusal(src + "/../a.bmp").find("leads out of"), std::string::npos);
+    EXPECT_NE(refusal(src + "2/a.bmp").find("does not lie below"), std::string::npos);
+    fs::permissions(dir / "out", fs::perms::owner_read | fs::perms::owner_exec);
+    if (::access((dir / "out").c_str(), W_OK) != 0) {  // root writes anywhere
+        EXPECT_NE(refusal(src + "/new/a.bmp").find(out + "/new: "), std::string::npos);
+    }
+    fs::permissions(dir / "out", fs::perms::owner_all);
 }
 
 }  // namespace

@@ -26,7 +26,6 @@ private slots:
     void plainColoursKeepRedInTheLowByte() {
         const QPalette palette = distinctPalette();
         QCOMPARE(translateColor(0x00332211u, palette), QColor(0x11, 0x22, 0x33));
-        QCOMPARE(controls::colorValueFromRgb(QColor(0x11, 0x22, 0x33)), 0x00332211u);
     }
 
     void systemColoursFollowTheirRole_data() {

@@ -92,39 +92,86 @@ private slots:
         QCOMPARE(barRect(orientation, proportion, width, height).value_or(QRect()), bar);
     }
 
+    void valuesFromPoints_data() {
+        // On a 200 x 100 surface.
+        QTest::addColumn<int>("orientation");
+        QTest::addColumn<int>("x");
+        QTest::addColumn<int>("y");
+        QTest::addColumn<std::int32_t>("min");
+        QTest::addColumn<std::int32_t>("max");
+        QTest::addColumn<std::int32_t>("value");
+        QTest::newRow("left to right") << 0 << 50 << 0 << 0 << 100 << 25;
+        QTest::newRow("at the left edge: Min") << 0 << 0 << 0 << 10 << 20 << 10;
+        QTest::newRow("2.5 halves to even") << 0 << 5 << 0 << 0 << 100 << 2;
+        QTest::newRow("3.5 halves to even") << 0 << 7 << 0 << 0 << 100 << 4;
+        QTest::newRow("right to left") << 1 << 50 << 0 << 0 << 100 << 75;
+        QTest::newRow("from the middle, at the middle") << 2 << 100 << 0 << 0 << 100 << 0;
+        QTest::newRow("from the middle, left edge") << 2 << 0 << 0 << 0 << 100 << 100;
+        QTest::newRow("from the middle, right half") << 2 << 150 << 0 << 0 << 100 << 50;
+        QTest::newRow("bottom to top") << 3 << 0 << 75 << 0 << 100 << 25;
+        QTest::newRow("top to bottom") << 4 << 0 << 75 << 0 << 100 << 75;
+        QTest::newRow("vertical from the middle, at the middle") << 5 << 0 << 50 << 0 << 100 << 0;
+        QTest::newRow("vertical from the middle, top edge") << 5 << 0 << 0 << 0 << 100 << 100;
+        QTest::newRow("past the right edge") << 0 << 300 << 0 << 0 << 100 << 100;
+        QTest::newRow("past the left edge") << 0 << -20 << 0 << 0 << 100 << 0;
+        QTest::newRow("unknown orientation: Min when 0 is below") << 7 << 50 << 0 << 10 << 20 << 10;
+        QTest::newRow("unknown orientation: 0 when in range") << 7 << 50 << 0 << -5 << 5 << 0;
+        QTest::newRow("whole 32-bit range") << 0 << 200 << 0 << INT32_MIN << INT32_MAX << INT32_MAX;
+    }
     void valuesFromPoints() {
-        // On a 200 x 100 surface: orientation, x, y, min, max, expected.
-        // clang-format off
-        const std::int32_t cases[][6] = {
-            {0, 50, 0, 0, 100, 25}, {0, 0, 0, 10, 20, 10}, {0, 5, 0, 0, 100, 2}, {0, 7, 0, 0, 100, 4},
-            {1, 50, 0, 0, 100, 75}, {2, 100, 0, 0, 100, 0}, {2, 0, 0, 0, 100, 100}, {2, 150, 0, 0, 100, 50},
-            {3, 0, 75, 0, 100, 25}, {4, 0, 75, 0, 100, 75}, {5, 0, 50, 0, 100, 0}, {5, 0, 0, 0, 100, 100},
-            {0, 300, 0, 0, 100, 100}, {0, -20, 0, 0, 100, 0},  // past the edges
-            {7, 50, 0, 10, 20, 10}, {7, 50, 0, -5, 5, 0},      // unknown orientation: 0, kept in range
-            {0, 200, 0, INT32_MIN, INT32_MAX, INT32_MAX}};
-        // clang-format on
-        for (const auto& c : cases) {
-            QCOMPARE(valueFromPoint(c[0], c[1], c[2], 200, 100, c[3], c[4]), c[5]);
-        }
-        QCOMPARE(valueFromPoint(0, 0, 0, 0, 20, 10, 20), 10);  // empty surface
+        QFETCH(int, orientation);
+        QFETCH(int, x);
+        QFETCH(int, y);
+        QFETCH(std::int32_t, min);
+        QFETCH(std::int32_t, max);
+        QFETCH(std::int32_t, value);
+        QCOMPARE(valueFromPoint(orientation, x, y, 200, 100, min, max), value);
+    }
+    void valueFromPointOnAnEmptySurfaceIsMin() {
+        QCOMPARE(valueFromPoint(0, 0, 0, 0, 20, 10, 20), 10);
     }
 
+    void captions_data() {
+        QTest::addColumn<int>("format");
+        QTest::addColumn<std::int32_t>("value");
+        QTest::addColumn<std::int32_t>("min");
+        QTest::addColumn<qint64>("span");
+        QTest::addColumn<QString>("decimalPoint");
+        QTest::addColumn<QString>("caption");
+        const auto row = [](const char* name, int format, std::int32_t value, std::int32_t min, qint64 span,
+                            const char* decimalPoint, const char* caption) {
+            QTest::newRow(name) << format << value << min << span << QString(decimalPoint) << QString(caption);
+        };
+        row("value", 1, 5, 0, 10, ".", "5");
+        row("percent", 2, 5, 0, 10, ".", "50%");
+        row("percent, one decimal", 3, 5, 0, 10, ".", "50.0%");
+        row("percent, two decimals", 4, 5, 0, 10, ".", "50.00%");
+        row("the locale's decimal point", 3, 5, 0, 10, ",", "50,0%");
+        row("value over the span", 2, 6, 2, 8, ".", "75%");
+        row("value above Min over the span", 5, 6, 2, 8, ".", "50%");
+        row("value above Min over the span, two decimals", 7, 6, 2, 8, ".", "50.00%");
+        row("two decimals rounded", 4, 2, 0, 3, ".", "66.67%");
+        row("12.5 halves to even", 2, 1, 0, 8, ".", "12%");
+        row("37.5 halves to even", 2, 3, 0, 8, ".", "38%");
+        row("one decimal keeps 12.5", 3, 1, 0, 8, ".", "12.5%");
+        row("below zero", 2, -1, -4, 4, ".", "-25%");
+        row("whole 32-bit range", 5, INT32_MAX, INT32_MIN, 4294967295LL, ".", "100%");
+        row("no span: no percent", 2, 5, 5, 0, ".", "");
+        row("no span: the value still shows", 1, 5, 5, 0, ".", "5");
+        row("the caption text", 99, 5, 0, 10, ".", "Travail");
+        row("format 0 shows nothing", 0, 5, 0, 10, ".", "");
+        row("unknown format shows nothing", 8, 5, 0, 10, ".", "");
+    }
     void captions() {
-        // clang-format off
-        // format, value, min, span, decimal point, caption
-        const std::tuple<int, std::int32_t, std::int32_t, qint64, const char*, const char*> cases[] = {
-            {1, 5, 0, 10, ".", "5"}, {2, 5, 0, 10, ".", "50%"}, {3, 5, 0, 10, ".", "50.0%"},
-            {4, 5, 0, 10, ".", "50.00%"}, {3, 5, 0, 10, ",", "50,0%"}, {2, 6, 2, 8, ".", "75%"},
-            {5, 6, 2, 8, ".", "50%"}, {7, 6, 2, 8, ".", "50.00%"}, {4, 2, 0, 3, ".", "66.67%"},
-            {2, 1, 0, 8, ".", "12%"}, {2, 3, 0, 8, ".", "38%"}, {3, 1, 0, 8, ".", "12.5%"},  // halves to even
-            {2, -1, -4, 4, ".", "-25%"}, {5, INT32_MAX, INT32_MIN, 4294967295LL, ".", "100%"},
-            {2, 5, 5, 0, ".", ""}, {1, 5, 5, 0, ".", "5"},  // span 0 after a contradictory load
-            {99, 5, 0, 10, ".", "Travail"}, {0, 5, 0, 10, ".", ""}, {8, 5, 0, 10, ".", ""}};
-        // clang-format on
-        for (const auto& [format, value, min, span, decimalPoint, expected] : cases) {
-            QCOMPARE(captionText(format, value, min, span, "Travail", decimalPoint), QString(expected));
-        }
-        // Centred from the rounded room left over.
+        QFETCH(int, format);
+        QFETCH(std::int32_t, value);
+        QFETCH(std::int32_t, min);
+        QFETCH(qint64, span);
+        QFETCH(QString, decimalPoint);
+        QFETCH(QString, caption);
+        QCOMPARE(captionText(format, value, min, span, "Travail", decimalPoint), caption);
+    }
+    void captionsCentreFromTheRoundedRoomLeft() {
         QCOMPARE(centredStart(200, 50.5), 75);  // 149.5 rounds to 150
         QCOMPARE(centredStart(200, 51.5), 74);  // 148.5 rounds to 148
         QCOMPARE(centredStart(11, 0), 5);       // halved toward zero
