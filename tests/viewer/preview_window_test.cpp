@@ -459,6 +459,20 @@ private slots:
         QCOMPARE(preview()->reportLine(), QString());
     }
 
+    // The menu and the count in the title follow the language, as the preview's title does.
+    void theMenuSpeaksTheActiveLanguage() {
+        const QString path = open("runs.bmp", threeChangedPixels());
+        QCOMPARE(preview()->findChild<QAction*>("ZoomFit")->text(), QStringLiteral("Ajuster à l'écran"));
+        trigger("Differences");
+        w->form.language().setLanguageFilePath(QStringLiteral(TARVIK_TEST_LANGUAGE_DATA "/English.lng").toStdString());
+        QVERIFY(w->form.language().LoadLanguageFile());
+        emit w->form.languageChanged();
+        QCOMPARE(preview()->findChild<QAction*>("ZoomFit")->text(), QStringLiteral("Fit to screen"));
+        QCOMPARE(preview()->findChild<QAction*>("BackgroundCheckerboard")->text(), QStringLiteral("Checkerboard"));
+        QCOMPARE(preview()->findChild<QAction*>("AsShown")->text(), QStringLiteral("As the target program shows it"));
+        QCOMPARE(preview()->windowTitle(), QStringLiteral("Preview - ") + path + QStringLiteral(" — 3 pixel(s) changed"));
+    }
+
     void zoomSteps() {
         QCOMPARE(viewer::steppedZoom(1, 1), 2);
         QCOMPARE(viewer::steppedZoom(8, 1), 8);
