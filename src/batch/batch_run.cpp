@@ -21,6 +21,7 @@
 #include "file_search.h"
 #include "fitter.h"
 #include "image_files.h"
+#include "bmp_stream.h"
 #include "image_model.h"
 #include "mirror.h"
 #include "png_codec.h"
@@ -41,11 +42,62 @@ constexpr std::size_t FirstReadBytes = std::size_t{1} << 16;
 constexpr std::size_t MaxFirstReadBytes = std::size_t{1} << 22;
 constexpr std::size_t CopyChunkBytes = std::size_t{1} << 20;
 
+// Bitmaps above this size are compressed in two passes over their bytes, with no pixel records.
+constexpr std::uint64_t StreamAboveBytes = std::uint64_t{16} << 20;
+// What such an entry holds beside the file's bytes: the statistics sets, a row and the RL file it makes.
+constexpr std::uint64_t StreamedEntryBytes = std::uint64_t{40} << 20;
+// Buffers a worker keeps for its next file; anything larger is given back after the entry.
+constexpr std::size_t KeptFileBytes = std::size_t{8} << 20;
+constexpr std::size_t KeptPixels = std::size_t{1} << 20;
+
+// The memory all workers may hold together, shared out before each entry starts: an entry waits until its
+// share fits beside those under way, and one larger than the whole budget runs when it has it all. So the
+// run's peak does not grow with the number of workers.
+class MemoryBudget {
+public:
+    explicit MemoryBudget(std::uint64_t capacity) : m_capacity(std::max<std::uint64_t>(capacity, 1)) {}
+
+    class Lease {
+    public:
+        Lease(MemoryBudget& budget, std::uint64_t bytes) : m_budget(budget), m_bytes(budget.take(bytes)) {}
+        ~Lease() { m_budget.give(m_bytes); }
+        Lease(const Lease&) = delete;
+        Lease& operator=(const Lease&) = delete;
+
+    private:
+        MemoryBudget& m_budget;
+        std::uint64_t m_bytes;
+    };
+
+private:
+    std::uint64_t take(std::uint64_t bytes) {
+        bytes = std::min(bytes, m_capacity);
+        std::unique_lock lock(m_mutex);
+        m_freed.wait(lock, [&] { return m_used + bytes <= m_capacity; });
+        m_used += bytes;
+        return bytes;
+    }
+
+    void give(std::uint64_t bytes) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_used -= bytes;
+        }
+        m_freed.notify_all();
+    }
+
+    std::uint64_t m_capacity;
+    std::uint64_t m_used = 0;
+    std::mutex m_mutex;
+    std::condition_variable m_freed;
+};
+
 // A file's bytes in memory that is kept from file to file. Growing it copies what it holds; nothing is
 // zero-filled, since every byte up to size() has been read.
 class FileBytes {
 public:
     std::size_t size() const { return m_size; }
+    std::size_t capacity() const { return m_capacity; }
     std::span<const std::uint8_t> view() const { return {m_data.get(), m_size}; }
     void clear() { m_size = 0; }
 
@@ -81,9 +133,34 @@ struct WorkerState {
     imaging::ImageModel model;
     FileBytes file;
     tarvik::ReplaceGate* gate = nullptr;
+    MemoryBudget* budget = nullptr;
 
     bool cancelled() const { return gate->stop->load(); }
+
+    // Gives back what a large file took, so that no worker sits on it while the others wait for room.
+    void trim() {
+        if (file.capacity() > KeptFileBytes) {
+            file = FileBytes();
+        }
+        if (model.Pixels.capacity() > KeptPixels) {
+            std::vector<imaging::PixelRecord>().swap(model.Pixels);
+        }
+    }
 };
+
+// The share of the budget an entry takes: its bytes, and for a bitmap read whole, its pixel records too
+// (8 bytes for each pixel of 3 or 4 bytes) and the RL file made of them.
+std::uint64_t entryCost(const Plan& plan, const std::string& entry) {
+    struct stat info {};
+    if (::stat(entry.c_str(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        return 0;
+    }
+    const auto size = static_cast<std::uint64_t>(info.st_size);
+    if (plan.direction == Direction::Compress) {
+        return size > StreamAboveBytes ? size + StreamedEntryBytes : size * 4 + (std::uint64_t{1} << 20);
+    }
+    return size * 2 + (std::uint64_t{2} << 20);  // the RL file and a block of bitmap rows
+}
 
 EntryResult& settle(EntryResult& result, Outcome outcome, Reason reason, std::string detail = {}) {
     result.outcome = outcome;
@@ -153,6 +230,108 @@ std::optional<std::string> entryTarget(const Plan& plan, const std::string& entr
 bool sameFile(const std::string& a, const std::string& b) {
     std::error_code ec;
     return fs::equivalent(fs::path(a), fs::path(b), ec) && !ec;
+}
+
+// A reader's refusal skips the file; an image too large for the memory at hand is the run's own trouble.
+EntryResult& loadFailure(EntryResult& result, const tarvik::Error& error) {
+    if (error.code == tarvik::ErrorCode::OutOfMemory) {
+        return settle(result, Outcome::Failed, Reason::NoMemory, error.detail);
+    }
+    return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(error));
+}
+
+// An RL file to a bitmap, decoded and written a block of rows at a time: the memory needed is the RL file
+// (at most a few dozen megabytes) and about a megabyte, whatever the image's size.
+std::optional<EntryResult> decompressEntry(const Plan& plan, EntryResult& result, std::span<const std::uint8_t> file,
+                                           WorkerState& state, mode_t sourcePermissions) {
+    // The checks first, so that a file the reader or the writer refuses leaves no empty folder behind.
+    imaging::AlphaCounts counts;
+    if (tarvik::Status inspected = imaging::inspectCompressed(file, state.model, counts); !inspected) {
+        return loadFailure(result, inspected.error());
+    }
+    if (tarvik::Result<std::vector<std::uint8_t>> header = imaging::detail::bitmapHeaderFor(state.model); !header) {
+        return settle(result, Outcome::Skipped, Reason::WriterRefused, describe(header.error()));
+    }
+    if (plan.dryRun) {
+        return settle(result, Outcome::Converted, Reason::None);
+    }
+    if (state.cancelled()) {
+        return std::nullopt;
+    }
+    tarvik::Result<tarvik::FileHandle> folder =
+        openMirrorFolder(result.entry, plan.sourceFolder, plan.backupFolder, true);
+    if (!folder) {
+        return settle(result, Outcome::Failed, Reason::FolderFailed, folder.error().detail);
+    }
+    tarvik::AtomicFileWriter out(*folder, fs::path(result.target).filename().string(), result.target,
+                                 sourcePermissions);
+    if (tarvik::Status written = imaging::writeDecompressed(file, state.model, out); !written) {
+        return loadFailure(result, written.error());
+    }
+    if (tarvik::Status written = out.commit(state.gate); !written) {
+        if (written.error().code == tarvik::ErrorCode::Cancelled) {
+            return std::nullopt;
+        }
+        return settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
+    }
+    return settle(result, Outcome::Converted, Reason::None);
+}
+
+// A large bitmap, compressed in two passes over its bytes (statistics, then codes) without pixel records.
+std::optional<EntryResult> streamCompressEntry(const Plan& plan, EntryResult& result, WorkerState& state,
+                                               mode_t sourcePermissions) {
+    if (tarvik::Status inspected = imaging::inspectBitmapImage(result.entry, state.model); !inspected) {
+        return loadFailure(result, inspected.error());
+    }
+    if (state.model.CompressedColorCount >= imaging::CompressibleColorLimit) {
+        return settle(result, Outcome::Skipped, Reason::TooManyColours,
+                      std::to_string(state.model.CompressedColorCount) + " combinations");
+    }
+    std::optional<EntryResult> sinkOutcome;
+    bool cancelled = false;
+    tarvik::Status made = imaging::compressBitmapFile(
+        result.entry, state.model, [&](std::vector<std::uint8_t> bytes) -> tarvik::Status {
+            if (plan.dryRun) {
+                return {};
+            }
+            if (state.cancelled()) {
+                cancelled = true;
+                return tarvik::makeError(tarvik::ErrorCode::Cancelled, "cancelled");
+            }
+            tarvik::Result<tarvik::FileHandle> folder =
+                openMirrorFolder(result.entry, plan.sourceFolder, plan.backupFolder, true);
+            if (!folder) {
+                sinkOutcome = settle(result, Outcome::Failed, Reason::FolderFailed, folder.error().detail);
+                return folder.error();
+            }
+            tarvik::Status written =
+                tarvik::writeFileAtomically(*folder, fs::path(result.target).filename().string(), result.target,
+                                            bytes, sourcePermissions, state.gate);
+            if (!written && written.error().code == tarvik::ErrorCode::Cancelled) {
+                cancelled = true;
+            } else if (!written) {
+                sinkOutcome = settle(result, Outcome::Failed, Reason::WriteFailed, written.error().detail);
+            }
+            return written;
+        });
+    if (cancelled) {
+        return std::nullopt;
+    }
+    if (sinkOutcome) {
+        return sinkOutcome;
+    }
+    if (!made) {
+        switch (made.error().code) {
+            case tarvik::ErrorCode::OutOfMemory:
+                return settle(result, Outcome::Failed, Reason::NoMemory, made.error().detail);
+            case tarvik::ErrorCode::Io:
+            case tarvik::ErrorCode::Truncated:
+                return settle(result, Outcome::Failed, Reason::ReadFailed, describe(made.error()));
+            default:
+                return settle(result, Outcome::Skipped, Reason::WriterRefused, describe(made.error()));
+        }
+    }
+    return settle(result, Outcome::Converted, Reason::None);
 }
 
 // Nothing when a cancel came before the entry began to replace its target: the work is abandoned, its
@@ -268,20 +447,26 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
         return settle(result, Outcome::Copied, Reason::None);
     }
 
+    if (compress && !plan.fit && kind == imaging::FileKind::Bitmap && !wholeFile &&
+        static_cast<std::uint64_t>(sourceInfo.st_size) > StreamAboveBytes) {
+        in = tarvik::FileHandle();
+        return streamCompressEntry(plan, result, state, sourcePermissions);
+    }
     if (tarvik::Status read = readWhole(); !read) {
         if (read.error().code == tarvik::ErrorCode::TooLarge) {
             return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(read.error()));
         }
         return settle(result, Outcome::Failed, Reason::ReadFailed, describe(read.error()));
     }
-    tarvik::Status loaded = compress ? imaging::decodePicture(file.view(), kind, state.model)
-                                     : imaging::decodeCompressed(file.view(), state.model);
+    if (!compress) {
+        return decompressEntry(plan, result, file.view(), state, sourcePermissions);
+    }
+    tarvik::Status loaded = imaging::decodePicture(file.view(), kind, state.model);
     if (!loaded) {
-        return settle(result, Outcome::Skipped, Reason::LoadFailed, describe(loaded.error()));
+        return loadFailure(result, loaded.error());
     }
     // Encoding before any folder is made: an image the writer refuses leaves no empty folder behind.
-    tarvik::Result<std::vector<std::uint8_t>> encoded =
-        compress ? imaging::encodeCompressed(state.model) : imaging::encodeBitmap(state.model);
+    tarvik::Result<std::vector<std::uint8_t>> encoded = imaging::encodeCompressed(state.model);
     if (!encoded && compress && plan.fit) {
         // What plain compression refuses and fitting can mend; the fitter gives the same bytes otherwise.
         tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(state.model);
@@ -326,7 +511,16 @@ std::optional<EntryResult> processEntry(const Plan& plan, std::size_t index, Wor
 // A worker thread must never let an exception escape: it would end the program.
 std::optional<EntryResult> processEntrySafely(const Plan& plan, std::size_t index, WorkerState& state) {
     try {
-        return processEntry(plan, index, state);
+        MemoryBudget::Lease lease(*state.budget, entryCost(plan, plan.entries[index]));
+        std::optional<EntryResult> result = processEntry(plan, index, state);
+        state.trim();
+        return result;
+    } catch (const std::bad_alloc&) {
+        state.trim();
+        EntryResult result;
+        result.index = index;
+        result.entry = plan.entries[index];
+        return settle(result, Outcome::Failed, Reason::NoMemory, "not enough memory");
     } catch (const std::exception& e) {
         EntryResult result;
         result.index = index;
@@ -441,8 +635,10 @@ private:
 };
 
 Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, tarvik::ReplaceGate& gate) {
+    MemoryBudget budget(plan.memoryBudget);
     WorkerState state;
     state.gate = &gate;
+    state.budget = &budget;
     for (std::size_t i = 0; i < plan.entries.size() && !state.cancelled(); ++i) {
         if (std::optional<EntryResult> result = processEntrySafely(plan, i, state)) {
             keeper.report(*result);
@@ -455,6 +651,7 @@ Summary runOnCallingThread(const Plan& plan, SummaryKeeper& keeper, tarvik::Repl
 // in list order: the other workers need not wake it for each entry, which on a machine with few cores
 // costs more than the entries themselves when they are small.
 Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper, tarvik::ReplaceGate& gate) {
+    MemoryBudget budget(plan.memoryBudget);
     const std::atomic<bool>& cancel = *gate.stop;
     const std::size_t count = plan.entries.size();
     const std::vector<std::array<std::size_t, KeysPerEntry>> waits = orderingConstraints(plan);
@@ -496,6 +693,7 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper, tar
     auto work = [&] {
         WorkerState state;
         state.gate = &gate;
+        state.budget = &budget;
         for (std::size_t index = claim(); index != NoEntry; index = claim()) {
             process(index, state);
         }
@@ -549,6 +747,7 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper, tar
 
     WorkerState state;
     state.gate = &gate;
+    state.budget = &budget;
     for (std::size_t index = claim(); index != NoEntry; index = claim()) {
         process(index, state);
         reportFinished(false);
@@ -613,6 +812,8 @@ std::string_view reasonText(Reason reason) {
             return "not below the source folder";
         case Reason::BitmapBeside:
             return "bitmap of the same name beside it";
+        case Reason::NoMemory:
+            return "not enough memory";
     }
     return "?";
 }

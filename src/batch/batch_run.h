@@ -31,6 +31,7 @@
 #include <array>
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,9 @@ struct Plan {
     bool pngFiles = false;
     // Compression: an image with too many colours or too long rows is fitted instead of skipped.
     bool fit = false;
+    // Memory the entries under way may hold together, whatever the number of jobs: an entry waits until
+    // its share fits (a bitmap read whole takes about four times its size; larger bitmaps are streamed).
+    std::uint64_t memoryBudget = std::uint64_t{512} << 20;
 };
 
 enum class Outcome { Converted, Copied, Skipped, Failed };
@@ -73,8 +77,9 @@ enum class Reason {
     WriteFailed,     // failed: the target cannot be written
     NotBelowSource,  // failed: the entry does not lie below the source folder
     BitmapBeside,    // skipped: a PNG whose NAME.bmp stands beside it (both would be written as NAME.bmp)
+    NoMemory,        // failed: the image does not fit in the memory the system gives us
 };
-inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::BitmapBeside) + 1;
+inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::NoMemory) + 1;
 
 struct EntryResult {
     std::size_t index = 0;  // position in the list, from 0

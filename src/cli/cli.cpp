@@ -1,6 +1,8 @@
 #include "cli.h"
 
+#include <cstdio>
 #include <cstring>
+#include <new>
 #include <string_view>
 
 #include "commands.h"
@@ -75,6 +77,10 @@ int run(int argc, char** argv) {
     } catch (const CLI::ParseError& e) {
         int rc = app.exit(e);
         return rc == 0 ? 0 : 2;
+    } catch (const std::bad_alloc&) {
+        // The codecs name the image that did not fit; this is the last net for anything else.
+        std::fputs("tarvikbmp: not enough memory\n", stderr);
+        return 1;
     }
     return exitCode;
 }

@@ -193,7 +193,9 @@ int runInfo(const std::string& file, bool json) {
         fillPictureInfo(info, model, fitting::assessImage(model));
         info.fileSize = static_cast<std::int64_t>(size);
     } else if (*kind == imaging::FileKind::Rl) {
-        if (const imaging::Status status = imaging::LoadCompressedImage(path, model); !status) {
+        // Counts, not pixels: a report on a large image needs no memory for it.
+        imaging::AlphaCounts counts;
+        if (const imaging::Status status = imaging::inspectCompressedImage(path, model, counts); !status) {
             fail(file, "cannot read the RL file: " + status.error().detail);
             return ExitFailed;
         }
@@ -202,7 +204,6 @@ int runInfo(const std::string& file, bool json) {
         info.bitDepth = 16;
         // A palette count of 0 (no key entry either) holds no colour, not -1 of them.
         info.compressedColors = std::max(0, model.RlPaletteCount - 1);
-        const imaging::AlphaCounts counts = imaging::countAlphaPixels(model.Pixels);
         info.alphaPixels = counts.alphaPixels;
         info.transparentPixels = counts.transparentPixels;
     } else if (!ec) {
@@ -306,12 +307,19 @@ int runDecompress(const std::string& in, const std::string& out) {
         return ExitFailed;
     }
     imaging::ImageModel model;
+    if (!imaging::namesPngFile(out)) {
+        // Row by row: the memory needed does not grow with the image. A failed write names OUT in its detail.
+        if (const imaging::Status status = imaging::decompressFile(in, out, model); !status) {
+            fail(in, status.error().detail);
+            return ExitFailed;
+        }
+        return ExitOk;
+    }
     if (const imaging::Status loaded = imaging::LoadCompressedImage(in, model); !loaded) {
         fail(in, loaded.error().detail);
         return ExitFailed;
     }
-    const imaging::Status saved =
-        imaging::namesPngFile(out) ? imaging::SavePngImage(out, model) : imaging::SaveBitmapImage(out, model);
+    const imaging::Status saved = imaging::SavePngImage(out, model);
     if (!saved) {
         return failWriting(in, out, saved.error(), "cannot decompress: ");
     }

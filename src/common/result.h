@@ -18,6 +18,7 @@ enum class ErrorCode {
     TooManyColours,  // more colour/alpha combinations than the RL palette holds
     RowTooLong,      // an RL row whose codes need more than 255 bytes
     Io,              // the file system refused: open, read, write, rename
+    OutOfMemory,     // the image does not fit in the memory the system gives us
     Cancelled,
 };
 
@@ -36,6 +37,7 @@ inline const char* errorCodeName(ErrorCode code) {
         case ErrorCode::TooManyColours: return "too many colours";
         case ErrorCode::RowTooLong: return "row too long";
         case ErrorCode::Io: return "input/output error";
+        case ErrorCode::OutOfMemory: return "not enough memory";
         case ErrorCode::Cancelled: return "cancelled";
     }
     return "error";

@@ -4,6 +4,8 @@
 #include <bit>
 #include <cerrno>
 #include <cstring>
+#include <new>
+#include <optional>
 #include <system_error>
 
 #include "bmp_stream.h"
@@ -437,7 +439,14 @@ private:
 template <class KeySet, class ForEachRow>
 Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, KeySet& colours,
                    KeySet& combinations, ForEachRow& forEachRow) {
-    StatisticsPass<KeySet> pass(layout, model, keepPixels, colours, combinations);
+    std::optional<StatisticsPass<KeySet>> made;
+    try {
+        made.emplace(layout, model, keepPixels, colours, combinations);
+    } catch (const std::bad_alloc&) {
+        std::vector<PixelRecord>().swap(model.Pixels);
+        return makeError(ErrorCode::OutOfMemory, notEnoughMemory(layout.width, layout.height));
+    }
+    StatisticsPass<KeySet>& pass = *made;
     Status status = forEachRow([&pass](const std::uint8_t* row) { pass.row(row); });
     if (!status) {
         return status;

@@ -53,6 +53,10 @@ inline PixelRecord recordFromBytes(const std::uint8_t* p, int bytesPerPixel) {
     return PixelRecord{p[2] | (p[1] << 8) | (p[0] << 16), bytesPerPixel == 4 ? p[3] : 255};
 }
 
+// The 54 header bytes of the bitmap the writer makes of the model (24 bits, or 32 with alpha when the RL
+// source had transparency or an alpha table); fails where the writer fails on the size alone.
+Result<std::vector<std::uint8_t>> bitmapHeaderFor(const ImageModel& model);
+
 class BitmapFileRows {
 public:
     // Opens the file and reads its header into the model. Fails like LoadBitmapImage on a bad header.

@@ -11,6 +11,16 @@ Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesy
     if (target.empty()) {
         return makeError(ErrorCode::Io, "no destination given");
     }
+    return compressBitmapFile(bitmap, model, [&](std::vector<std::uint8_t> bytes) -> Status {
+        if (Status written = tarvik::writeFileAtomically(target, bytes); !written) {
+            return makeError(ErrorCode::Io, "cannot write " + target.string() + ": " + written.error().detail);
+        }
+        return {};
+    });
+}
+
+Status compressBitmapFile(const std::filesystem::path& bitmap, ImageModel& model,
+                          const std::function<Status(std::vector<std::uint8_t>)>& sink) {
     // Read once: the palette of the first pass and the codes of the second come from the same bytes, so a
     // file rewritten meanwhile cannot give codes the palette does not hold.
     Result<std::vector<std::uint8_t>> file = readImageFile(bitmap, Reader::Bitmap);
@@ -45,10 +55,7 @@ Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesy
         }
     }
     std::vector<std::uint8_t>().swap(file.value());
-    if (Status written = tarvik::writeFileAtomically(target, std::move(encoder.value()).finish()); !written) {
-        return makeError(ErrorCode::Io, "cannot write " + target.string() + ": " + written.error().detail);
-    }
-    return {};
+    return sink(std::move(encoder.value()).finish());
 }
 
 }  // namespace imaging

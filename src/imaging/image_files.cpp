@@ -1,7 +1,5 @@
 #include "image_files.h"
 
-#include <fstream>
-
 #include "file_io.h"
 #include "png_codec.h"
 
@@ -21,19 +19,17 @@ FileKind fileKindOf(std::span<const std::uint8_t> head) {
 }
 
 Result<FileKind> detectFileKind(const std::filesystem::path& path) {
-    if (Status usable = tarvik::checkIsFile(path); !usable) {
-        return usable.error();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return tarvik::makeError(ErrorCode::Io, "cannot open for reading");
+    // Opened without waiting, the type checked on the descriptor: a pipe swapped in for the file would block.
+    Result<tarvik::FileHandle> file = tarvik::openFileForReading(path);
+    if (!file) {
+        return file.error();
     }
     std::uint8_t head[8] = {};
-    in.read(reinterpret_cast<char*>(head), sizeof head);
-    if (in.bad()) {
-        return tarvik::makeError(ErrorCode::Io, "read error");
+    Result<std::size_t> got = tarvik::readSome(file->fd(), head, sizeof head);
+    if (!got) {
+        return got.error();
     }
-    return fileKindOf(std::span<const std::uint8_t>(head, static_cast<std::size_t>(in.gcount())));
+    return fileKindOf(std::span<const std::uint8_t>(head, *got));
 }
 
 Status loadPicture(const std::filesystem::path& path, FileKind kind, ImageModel& model) {

@@ -128,31 +128,34 @@ std::uint64_t bytesReaderUses(Reader reader, std::span<const std::uint8_t> head)
 
 Result<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& path, Reader reader) {
     constexpr std::uint64_t MaxBytes = std::uint64_t{1} << 31;
-    if (tarvik::Status usable = tarvik::checkIsFile(path); !usable) {
-        return usable.error();
-    }
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        return tarvik::makeError(ErrorCode::Io, "cannot open for reading");
+    // Opened without waiting, the type checked on the descriptor: a pipe swapped in for the file would block.
+    Result<tarvik::FileHandle> file = tarvik::openFileForReading(path);
+    if (!file) {
+        return file.error();
     }
     std::vector<std::uint8_t> bytes(ReaderHeadBytes);
-    in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-    bytes.resize(static_cast<std::size_t>(in.gcount()));
+    Result<std::size_t> head = tarvik::readSome(file->fd(), bytes.data(), bytes.size());
+    if (!head) {
+        return head.error();
+    }
+    bytes.resize(*head);
     const std::uint64_t wanted = bytesReaderUses(reader, bytes);
     // In pieces rather than sized from the header: what it announces may not be there.
     constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
-    while (in && bytes.size() < wanted) {
+    bool ended = bytes.size() < ReaderHeadBytes;
+    while (!ended && bytes.size() < wanted) {
         if (bytes.size() >= MaxBytes) {
             return tarvik::makeError(ErrorCode::TooLarge, "file too large");
         }
         const std::size_t old = bytes.size();
         const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, wanted - old));
         bytes.resize(old + piece);
-        in.read(reinterpret_cast<char*>(bytes.data() + old), static_cast<std::streamsize>(piece));
-        bytes.resize(old + static_cast<std::size_t>(in.gcount()));
-    }
-    if (in.bad()) {
-        return tarvik::makeError(ErrorCode::Io, "read error");
+        Result<std::size_t> got = tarvik::readSome(file->fd(), bytes.data() + old, piece);
+        if (!got) {
+            return got.error();
+        }
+        bytes.resize(old + *got);
+        ended = *got < piece;
     }
     return bytes;
 }

@@ -5,10 +5,12 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "file_io.h"
 #include "result.h"
 
 namespace imaging {
@@ -120,6 +122,9 @@ Status inspectBitmapImage(const std::filesystem::path& path, ImageModel& model);
 // the reader's or the writer's reason; the target is then left as it was.
 Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesystem::path& target,
                           ImageModel& model);
+// The same, handing the RL file's bytes to `sink` (which writes them, or not in a dry run) instead.
+Status compressBitmapFile(const std::filesystem::path& bitmap, ImageModel& model,
+                          const std::function<Status(std::vector<std::uint8_t>)>& sink);
 
 // Pixels with alpha below 255 (transparent ones included) and pixels with alpha 0.
 struct AlphaCounts {
@@ -127,5 +132,20 @@ struct AlphaCounts {
     std::int64_t transparentPixels = 0;
 };
 AlphaCounts countAlphaPixels(std::span<const PixelRecord> pixels);
+
+// "not enough memory for a W×H image": the reason given wherever an image does not fit in memory.
+std::string notEnoughMemory(std::uint64_t width, std::uint64_t height);
+
+// An RL file's header, checks and statistics as LoadCompressedImage finds them, without the pixels (Pixels
+// stays empty; the alpha counts come apart): a report on a large image needs no memory for it.
+Status inspectCompressed(std::span<const std::uint8_t> file, ImageModel& model, AlphaCounts& counts);
+Status inspectCompressedImage(const std::filesystem::path& path, ImageModel& model, AlphaCounts& counts);
+
+// LoadCompressedImage then SaveBitmapImage without holding the image: the rows are decoded and written a
+// block at a time, so the memory needed is the RL file and about a megabyte, whatever the image's size.
+// Same bytes and same refusals as the two calls; the target is left as it was on any failure.
+Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model);
+// The same into a writer the caller commits (nothing is committed on failure).
+Status writeDecompressed(std::span<const std::uint8_t> file, ImageModel& model, tarvik::AtomicFileWriter& out);
 
 }  // namespace imaging

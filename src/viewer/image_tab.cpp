@@ -1,5 +1,7 @@
 #include "image_tab.h"
 
+#include <new>
+
 #include <QCheckBox>
 #include <QDebug>
 #include <QFileInfo>
@@ -71,6 +73,20 @@ void ImageTab::CmdOuvrirBMP_Click() {
 }
 
 void ImageTab::openFile(const QString& path) {
+    // An image too large for the memory at hand ends in the failed-load state, not in an abort.
+    try {
+        loadFile(path);
+    } catch (const std::bad_alloc&) {
+        closePreview();
+        imaging::ResetImageModel(m_model);
+        std::vector<imaging::PixelRecord>().swap(m_model.Pixels);
+        setButtons(false, false);
+        m_panel = failedLoadPanel();
+        applyPanel();
+    }
+}
+
+void ImageTab::loadFile(const QString& path) {
     BusyCursor busy;
     // Whatever was being worked out belongs to the image being replaced.
     m_shownJob = nullptr;

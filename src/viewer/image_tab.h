@@ -73,6 +73,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void loadFile(const QString& path);
     bool showPreview(PixelOrder order, PreviewCounts& counts);
     void previewOptionsChanged(const PreviewOptions& before, const PreviewOptions& now);
     // Gives the preview the image as the RL file will show it, when its options need it and it has none.

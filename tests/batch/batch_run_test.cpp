@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <fstream>
 #include <thread>
 
 #include "file_search.h"
@@ -249,6 +251,48 @@ TEST(BatchRun, AnyNumberOfThreadsWritesWhatOneDoesAndDryRunWritesNothing) {
         EXPECT_EQ(runTree(four / "src", four / "src/b", {.copy = true, .jobs = 4}), expected);
         EXPECT_EQ(snapshot(four.path), snapshot(one.path));
     }
+}
+
+// An entry too large for the memory left is a failed entry that names its size; the run goes on.
+TEST(BatchRun, AnImageBeyondTheMemoryAtHandFailsItsEntryAndTheRunGoesOn) {
+    if (!addressSpaceLimitsApply()) {
+        GTEST_SKIP() << "address-space limits mean nothing under AddressSanitizer";
+    }
+    TempDir dir;
+    auto bands = [](int x, int y) { return Rgba{x / 300 * 30, y / 300 * 30, 99}; };
+    writeFile(dir / "src/a_large.bmp", makeBmp(2300, 2300, 24, bands));   // 15.9 MB: read whole
+    writeFile(dir / "src/b_small.bmp", seededBmp(3));
+    const batch::Plan plan = planFor(dir / "src", dir / "out");
+    fs::create_directories(dir / "out");
+    const int code = inChild([&] {
+        // Room for what runs now and a little more, not for a large image's pixel records.
+        std::ifstream statm("/proc/self/statm");
+        std::uint64_t pages = 0;
+        statm >> pages;
+        const rlim_t bytes = static_cast<rlim_t>(pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE))) +
+                             (rlim_t{24} << 20);
+        const rlimit limit{bytes, bytes};
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            return 10;
+        }
+        struct Failures : batch::RunObserver {
+            void onEntry(const batch::EntryResult& result, batch::Progress) override {
+                text += std::string(batch::outcomeText(result.outcome)) + " " + result.detail + ";";
+            }
+            std::string text;
+        } failures;
+        std::atomic<bool> cancel{false};
+        const batch::Summary summary = batch::run(plan, failures, cancel);
+        const bool expected = summary.failed == 1 && summary.converted == 1 &&
+                              failures.text.starts_with("failed not enough memory for a 2300\u00D72300 image;");
+        if (!expected) {
+            std::fprintf(stderr, "%s\n", failures.text.c_str());
+        }
+        return expected ? 0 : 11;
+    });
+    EXPECT_EQ(code, 0);
+    EXPECT_EQ(readFile(dir / "out/b_small.bmp"), rlOf(seededBmp(3)));
+    EXPECT_FALSE(fs::exists(dir / "out/a_large.bmp"));
 }
 
 }  // namespace

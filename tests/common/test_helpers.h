@@ -72,6 +72,16 @@ inline int inChild(const std::function<int()>& fn) {
 
 // A full disk, even for root: the child may write no more than a few bytes to any file, and a longer write
 // is refused instead of killing the process.
+// AddressSanitizer reserves terabytes of address space up front, so a limit on it (RLIMIT_AS) cannot
+// simulate a short memory there.
+inline bool addressSpaceLimitsApply() {
+#if defined(__SANITIZE_ADDRESS__)
+    return false;
+#else
+    return true;
+#endif
+}
+
 inline int inChildWithFullDisk(const std::function<int()>& fn) {
     return inChild([&fn] {
         ::signal(SIGXFSZ, SIG_IGN);

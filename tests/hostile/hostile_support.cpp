@@ -1,5 +1,7 @@
 #include "hostile_support.h"
 
+#include <sys/resource.h>
+
 #include <fcntl.h>
 #include <grp.h>
 #include <gtest/gtest.h>
@@ -55,7 +57,8 @@ ScratchDir::~ScratchDir() {
 
 Child::Child(const std::vector<std::string>& arguments, const RunOptions& options) {
     const bool dropPrivileges = options.unprivileged && geteuid() == 0;
-    const int outFd = open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600);
+    const int outFd = options.stdoutPath.empty() ? open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600)
+                                                 : open(options.stdoutPath.c_str(), O_WRONLY);
     const int errFd = open((m_output / "err").c_str(), O_WRONLY | O_CREAT, 0600);
     m_deadline = std::chrono::steady_clock::now() + options.timeout;
     m_pid = fork();
@@ -69,7 +72,11 @@ Child::Child(const std::vector<std::string>& arguments, const RunOptions& option
         const bool ready = dup2(nullFd, 0) == 0 && dup2(outFd, 1) == 1 && dup2(errFd, 2) == 2 &&
                            (!dropPrivileges || (setgroups(0, nullptr) == 0 && setgid(UnprivilegedId) == 0 &&
                                                 setuid(UnprivilegedId) == 0));
-        if (ready) {
+        auto limit = [](int resource, std::uint64_t bytes) {
+            const rlimit value{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+            return bytes == 0 || setrlimit(resource, &value) == 0;
+        };
+        if (ready && limit(RLIMIT_AS, options.memoryLimit) && limit(RLIMIT_FSIZE, options.fileSizeLimit)) {
             execv(argv[0], argv.data());
         }
         const std::string text = std::string("cannot start as asked: ") + std::strerror(errno);
@@ -110,7 +117,7 @@ RunResult Child::wait() {
         result.exitCode = WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
         result.signal = WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0;
     }
-    const Bytes out = readFile(m_output / "out"), err = readFile(m_output / "err");
+    const Bytes out = fs::exists(m_output / "out") ? readFile(m_output / "out") : Bytes{}, err = readFile(m_output / "err");
     result.out.assign(out.begin(), out.end());
     result.err.assign(err.begin(), err.end());
     return result;

@@ -38,6 +38,9 @@ private:
 struct RunOptions {
     std::chrono::milliseconds timeout{std::chrono::seconds(120)};
     bool unprivileged = false;  // as "nobody" when the tests run as root, so file permissions apply
+    std::uint64_t memoryLimit = 0;    // bytes of address space (RLIMIT_AS); 0: none
+    std::uint64_t fileSizeLimit = 0;  // bytes per file written (RLIMIT_FSIZE, `ulimit -f`); 0: none
+    std::string stdoutPath = {};      // the child's standard output goes there instead of being captured
 };
 
 struct RunResult {

@@ -42,5 +42,45 @@ TEST(HostileLimits, CraftedColoursAreCountedInLinearTime) {
     EXPECT_NE(batch.out.find("skipped (too many colours 20)"), std::string::npos) << batch.out;
 }
 
+// A legal RL file of 1.1 MB declaring 6000 x 6000 pixels: its pixel records alone would take 288 MB.
+Bytes largeRl() {
+    std::vector<Bytes> rows(6000);
+    for (std::size_t y = 0; y < rows.size(); ++y) {
+        std::uint8_t index = 1 + y % 2;
+        for (int left = 6000; left > 0; left -= 255, index = 3 - index) {
+            rows[y].insert(rows[y].end(), {0xFE, index, static_cast<std::uint8_t>(std::min(left, 255))});
+        }
+    }
+    return makeRl(6000, 6000, {0xF800, 0x001F}, rows);
+}
+
+// With 192 MiB of address space, `info` and `decompress` read such a file in full, and a batch run converts
+// it, where they used to abort on an allocation failure.
+TEST(HostileLimits, LargeImagesAreReportedAndDecompressedInLittleMemory) {
+    if (!testhelpers::addressSpaceLimitsApply()) {
+        GTEST_SKIP() << "address-space limits mean nothing under AddressSanitizer";
+    }
+    ScratchDir root;
+    const fs::path src = root / "src", bak = root / "bak";
+    fs::create_directories(bak);
+    writeFile(src / "large.bmp", largeRl());
+    const RunOptions limited{.memoryLimit = std::uint64_t{192} << 20};
+    const RunResult info = runTool({"info", "--json", (src / "large.bmp").string()}, limited);
+    EXPECT_EQ(info.exitCode, 0) << describe(info);
+    EXPECT_NE(info.out.find("\"width\": 6000, \"height\": 6000"), std::string::npos) << info.out;
+    EXPECT_NE(info.out.find("\"transparent_pixels\": 0"), std::string::npos) << info.out;
+
+    const fs::path out = root / "large-back.bmp";
+    const RunResult single = runTool({"decompress", (src / "large.bmp").string(), out.string()}, limited);
+    EXPECT_EQ(single.exitCode, 0) << describe(single);
+    EXPECT_EQ(fs::file_size(out), 54u + 6000u * 6000u * 3u);
+    const RunResult batch =
+        runTool({"batch", "decompress", src.string(), bak.string(), "--jobs", "1"}, limited);
+    EXPECT_EQ(batch.exitCode, 0) << describe(batch);
+    EXPECT_EQ(readFile(bak / "large.bmp"), readFile(out));
+    fs::remove(out);
+    EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{});
+}
+
 }  // namespace
 }  // namespace hostile
