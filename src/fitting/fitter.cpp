@@ -51,23 +51,55 @@ bool visible(const PixelRecord& p) {
 class Palette {
 public:
     explicit Palette(std::vector<PixelRecord> entries) : m_entries(std::move(entries)) {
+        std::vector<std::size_t> order(m_entries.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = i;
+        }
+        std::vector<Premultiplied> shown;
         for (const PixelRecord& e : m_entries) {
-            m_shown.push_back(premultiply(e));
+            shown.push_back(premultiply(e));
+        }
+        std::sort(order.begin(), order.end(), [&shown](std::size_t x, std::size_t y) {
+            return std::pair(projection(shown[x]), x) < std::pair(projection(shown[y]), y);
+        });
+        for (const std::size_t i : order) {
+            m_index.push_back(i);
+            m_shown.push_back(shown[i]);
+            m_projection.push_back(projection(shown[i]));
         }
     }
 
     const std::vector<PixelRecord>& entries() const { return m_entries; }
 
-    // Nearest entry, or transparent (returned as size()) when that is nearer.
+    // Nearest entry, or transparent (returned as size()) when that is not farther; among equally near
+    // entries the first. Entries are searched outwards from the one nearest in r + g + b + a: an entry whose
+    // sum differs by s lies at least s^2 / 4 away, which ends the search on each side.
     std::size_t nearest(const Premultiplied& p, float* distance = nullptr) const {
         float best = distance2(p, Premultiplied{});
         std::size_t index = m_entries.size();
-        for (std::size_t i = 0; i < m_shown.size(); ++i) {
-            const float d = distance2(p, m_shown[i]);
-            if (d < best) {
+        const float key = projection(p);
+        const auto middle = std::lower_bound(m_projection.begin(), m_projection.end(), key) - m_projection.begin();
+        auto consider = [&](std::ptrdiff_t at) {
+            const float d = distance2(p, m_shown[static_cast<std::size_t>(at)]);
+            const std::size_t candidate = m_index[static_cast<std::size_t>(at)];
+            if (d < best || (d == best && index != m_entries.size() && candidate < index)) {
                 best = d;
-                index = i;
+                index = candidate;
             }
+        };
+        for (std::ptrdiff_t up = middle; up < static_cast<std::ptrdiff_t>(m_shown.size()); ++up) {
+            const float gap = m_projection[static_cast<std::size_t>(up)] - key;
+            if (gap * gap > 4 * best) {
+                break;
+            }
+            consider(up);
+        }
+        for (std::ptrdiff_t down = middle - 1; down >= 0; --down) {
+            const float gap = key - m_projection[static_cast<std::size_t>(down)];
+            if (gap * gap > 4 * best) {
+                break;
+            }
+            consider(down);
         }
         if (distance != nullptr) {
             *distance = best;
@@ -80,8 +112,12 @@ public:
     }
 
 private:
+    static float projection(const Premultiplied& p) { return p.r + p.g + p.b + p.a; }
+
     std::vector<PixelRecord> m_entries;
+    std::vector<std::size_t> m_index;  // entry of each sorted position
     std::vector<Premultiplied> m_shown;
+    std::vector<float> m_projection;
 };
 
 struct Distinct {
@@ -90,21 +126,26 @@ struct Distinct {
     double count;
 };
 
+// Sorted by value, so the result never depends on the order of anything but the pixels themselves.
 std::vector<Distinct> distinctVisible(std::span<const PixelRecord> pixels) {
-    std::unordered_map<std::uint32_t, std::uint32_t> counts;
+    std::vector<std::uint32_t> keys;
+    keys.reserve(pixels.size());
     for (const PixelRecord& p : pixels) {
         if (visible(p)) {
-            ++counts[keyOf(p)];
+            keys.push_back(keyOf(p));
         }
     }
+    std::sort(keys.begin(), keys.end());
     std::vector<Distinct> out;
-    out.reserve(counts.size());
-    for (const auto& [key, count] : counts) {
-        const PixelRecord value = recordOf(key);
-        out.push_back({value, premultiply(value), static_cast<double>(count)});
+    for (std::size_t i = 0; i < keys.size();) {
+        std::size_t j = i + 1;
+        while (j < keys.size() && keys[j] == keys[i]) {
+            ++j;
+        }
+        const PixelRecord value = recordOf(keys[i]);
+        out.push_back({value, premultiply(value), static_cast<double>(j - i)});
+        i = j;
     }
-    // Hash order is not stable between library versions; the result must not depend on it.
-    std::sort(out.begin(), out.end(), [](const Distinct& x, const Distinct& y) { return keyOf(x.value) < keyOf(y.value); });
     return out;
 }
 
@@ -150,10 +191,15 @@ tarvik::Result<std::vector<PixelRecord>> quantiserPalette(std::span<const PixelR
     return out;
 }
 
+struct Refined {
+    Palette palette;
+    std::vector<std::size_t> nearest;  // for each distinct input value, its entry (or transparent)
+};
+
 // Lloyd rounds against the input itself, every centre kept at a value the file shows; stops when a round
 // no longer lowers the error.
-Palette refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& input) {
-    Palette best(entries);
+Refined refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& input) {
+    Refined best{Palette(entries), {}};
     double bestError = std::numeric_limits<double>::infinity();
     for (int round = 0; round <= RefinementRounds; ++round) {
         Palette current(entries);
@@ -161,10 +207,13 @@ Palette refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& in
             double r = 0, g = 0, b = 0, a = 0, n = 0;
         };
         std::vector<Sum> sums(entries.size());
+        std::vector<std::size_t> nearest(input.size());
         double error = 0;
-        for (const Distinct& d : input) {
+        for (std::size_t k = 0; k < input.size(); ++k) {
+            const Distinct& d = input[k];
             float distance = 0;
             const std::size_t index = current.nearest(d.shown, &distance);
+            nearest[k] = index;
             error += distance * d.count;
             if (index < sums.size()) {
                 Sum& s = sums[index];
@@ -176,7 +225,7 @@ Palette refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& in
             break;
         }
         bestError = error;
-        best = current;
+        best = Refined{current, std::move(nearest)};
         if (round == RefinementRounds) {
             break;
         }
@@ -196,19 +245,21 @@ Palette refine(std::vector<PixelRecord> entries, const std::vector<Distinct>& in
     return best;
 }
 
-void remapNearest(std::span<const PixelRecord> input, const Palette& palette, std::vector<PixelRecord>& image) {
-    std::unordered_map<std::uint32_t, PixelRecord> chosen;
+// `distinct` is sorted by value (distinctVisible), so each pixel finds its own by binary search.
+void remapNearest(std::span<const PixelRecord> input, const std::vector<Distinct>& distinct, const Refined& refined,
+                  std::vector<PixelRecord>& image) {
+    std::vector<std::uint32_t> keys;
+    keys.reserve(distinct.size());
+    for (const Distinct& d : distinct) {
+        keys.push_back(keyOf(d.value));
+    }
     for (std::size_t i = 0; i < input.size(); ++i) {
         if (!visible(input[i])) {
             image[i] = {0, 0};
             continue;
         }
-        const std::uint32_t key = keyOf(input[i]);
-        auto found = chosen.find(key);
-        if (found == chosen.end()) {
-            found = chosen.emplace(key, palette.value(palette.nearest(premultiply(input[i])))).first;
-        }
-        image[i] = found->second;
+        const auto k = static_cast<std::size_t>(std::lower_bound(keys.begin(), keys.end(), keyOf(input[i])) - keys.begin());
+        image[i] = refined.palette.value(refined.nearest[k]);
     }
 }
 
@@ -355,11 +406,12 @@ Result<Fitted> fit(const ImageModel& input, const FitOptions& options) {
         if (!start) {
             return start.error();
         }
-        const Palette palette = refine(std::move(start.value()), distinctVisible(input.Pixels));
+        const std::vector<Distinct> distinct = distinctVisible(input.Pixels);
+        const Refined refined = refine(std::move(start.value()), distinct);
         if (options.dither) {
-            remapDithered(input.Pixels, palette, width, height, image);
+            remapDithered(input.Pixels, refined.palette, width, height, image);
         } else {
-            remapNearest(input.Pixels, palette, image);
+            remapNearest(input.Pixels, distinct, refined, image);
         }
         report.quantised = true;
     }
