@@ -15,6 +15,7 @@
 #include "commands.h"
 #include "file_search.h"
 #include "folder_tab.h"
+#include "termination.h"
 
 namespace cli {
 
@@ -25,15 +26,8 @@ namespace fs = std::filesystem;
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 constexpr int ExitUsage = 2;
-constexpr int ExitInterrupted = 130;
 
 std::atomic<bool> g_cancelRequested{false};
-
-// A first Ctrl-C stops the run (no target is replaced after it); a second one ends the program at once.
-void onInterrupt(int) {
-    g_cancelRequested.store(true);
-    std::signal(SIGINT, SIG_DFL);
-}
 
 struct BatchOptions {
     std::string direction;
@@ -210,10 +204,13 @@ int runBatch(const BatchOptions& options) {
     const bool terminal = isatty(fileno(stdout)) != 0;
     ConsoleObserver observer(options.dryRun, options.quiet, terminal);
 
+    // A first Ctrl-C, kill or hang-up stops the run (no target is replaced after it); a second one ends the
+    // program at once, removing the temporaries of the writes under way.
     g_cancelRequested.store(false);
-    auto previous = std::signal(SIGINT, onInterrupt);
+    tarvik::handleTerminationSignals(&g_cancelRequested);
     batch::Summary summary = batch::run(plan, observer, g_cancelRequested);
-    std::signal(SIGINT, previous == SIG_ERR ? SIG_DFL : previous);
+    const int stoppedBy = tarvik::stoppingSignal();
+    tarvik::handleTerminationSignals();
     observer.finish();
 
     if (!options.quiet) {
@@ -223,7 +220,7 @@ int runBatch(const BatchOptions& options) {
     if (summary.cancelled) {
         std::fprintf(stderr, "tarvikbmp batch: cancelled after %zu of %zu file(s)\n", summary.processed,
                      summary.count);
-        return ExitInterrupted;
+        return 128 + (stoppedBy != 0 ? stoppedBy : SIGINT);
     }
     return summary.failed > 0 ? ExitFailed : ExitOk;
 }

@@ -1,11 +1,14 @@
 #include "cli.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <iostream>
 #include <new>
 #include <string_view>
 
 #include "commands.h"
+#include "termination.h"
 #include "version.h"
 
 namespace cli {
@@ -42,6 +45,9 @@ height, bit_depth, windows_colors, compressed_colors, alpha_pixels, transparent_
 bitmaps and PNG files fits (plain compress would write it), longest_row_bytes (the longest row's code bytes
 as plain compress would write them; null while there are too many colours) and fit_free_combinations
 (combinations left after the free step of --fit); a number that does not apply is null.)";
+
+int runCommand(int argc, char** argv);
+
 }  // namespace
 
 bool wantsCommandLine(int argc, char** argv) {
@@ -60,7 +66,37 @@ bool wantsCommandLine(int argc, char** argv) {
     return false;
 }
 
+namespace {
+
+// Everything a command prints goes through stdout; a full disk or a closed file behind it must not pass
+// for success.
+bool standardOutputWritten() {
+    errno = 0;
+    const bool flushed = std::fflush(stdout) == 0;
+    const int error = errno;
+    std::cout.flush();
+    if (flushed && !std::ferror(stdout) && !std::cout.fail()) {
+        return true;
+    }
+    std::fprintf(stderr, "tarvikbmp: cannot write the standard output: %s\n",
+                 error != 0 ? std::strerror(error) : "what was printed did not all reach it");
+    return false;
+}
+
+}  // namespace
+
 int run(int argc, char** argv) {
+    tarvik::handleTerminationSignals();
+    const int exitCode = runCommand(argc, argv);
+    if (!standardOutputWritten() && exitCode == 0) {
+        return 1;
+    }
+    return exitCode;
+}
+
+namespace {
+
+int runCommand(int argc, char** argv) {
     CLI::App app{"TarvikBMP - converts 24/32-bit Windows bitmaps to the RL format and back", "tarvikbmp"};
     app.set_version_flag("--version", std::string("tarvikbmp ") + TARVIK_VERSION);
     app.require_subcommand(1);
@@ -84,5 +120,7 @@ int run(int argc, char** argv) {
     }
     return exitCode;
 }
+
+}  // namespace
 
 }  // namespace cli

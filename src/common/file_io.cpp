@@ -193,6 +193,10 @@ struct TemporarySlot {
     char name[NAME_MAX + 1] = {};
 };
 TemporarySlot g_temporaries[TemporarySlots];
+// A temporary created just after the handler looked through the table would survive the program; so the
+// handler first closes the door, then waits for the creations already past it.
+std::atomic<bool> g_ending{false};
+std::atomic<int> g_creating{0};
 
 int registerTemporary(int folder, const std::string& name) {
     if (name.size() > NAME_MAX) {
@@ -345,6 +349,12 @@ constexpr std::size_t BufferBytes = std::size_t{1} << 16;
 }  // namespace
 
 void removeTemporariesUnderWay() noexcept {
+    g_ending.store(true);
+    // Bounded: the signal may have come to a thread in the middle of its own creation.
+    for (int wait = 0; wait < 200 && g_creating.load() != 0; ++wait) {
+        const timespec pause{0, 1000000};
+        ::nanosleep(&pause, nullptr);
+    }
     for (TemporarySlot& slot : g_temporaries) {
         const int folder = slot.folder.load(std::memory_order_acquire);
         if (folder >= 0) {
@@ -413,10 +423,17 @@ void AtomicFileWriter::start(bool buffered, std::optional<mode_t> newPermissions
     // Registered before it exists, so that no moment passes where a signal would leave it behind.
     m_slot = registerTemporary(m_folder.fd(), m_tempName);
     const mode_t mode = m_keptPermissions ? 0600 : (newPermissions ? *newPermissions & 0777 : 0666);
-    m_file = FileHandle(::openat(m_folder.fd(), m_tempName.c_str(),
-                                 O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    g_creating.fetch_add(1);
+    if (g_ending.load()) {
+        errno = EINTR;
+    } else {
+        m_file = FileHandle(::openat(m_folder.fd(), m_tempName.c_str(),
+                                     O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode));
+    }
+    const int openError = errno;
+    g_creating.fetch_sub(1);
     if (!m_file.valid()) {
-        m_openError = errno;
+        m_openError = openError;
         unregisterTemporary(m_slot);
         m_slot = -1;
     }

@@ -15,6 +15,7 @@
 #include "version.h"
 #include "window_support.h"
 #include "single_instance.h"
+#include "termination.h"
 
 namespace shell {
 namespace {
@@ -56,6 +57,8 @@ int runGui(int argc, char** argv, const MainFormHook& attach) {
             "unset); see tarvikbmp --help for the command line\n");
         return 1;
     }
+    // A kill or a closed terminal during a batch run leaves no hidden temporary in the backup folder.
+    tarvik::handleTerminationSignals();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("TarvikBMP"));
     QApplication::setApplicationVersion(QStringLiteral(TARVIK_VERSION));

@@ -1,5 +1,6 @@
-// A batch run stopped part-way, by Ctrl-C (SIGINT) or by SIGKILL, leaves every target either complete
-// (the exact conversion of its source) or absent, never a partial file under a target's name.
+// A batch run stopped part-way, by Ctrl-C (SIGINT), a kill (SIGTERM), a hang-up (SIGHUP) or SIGKILL, leaves
+// every target either complete (the exact conversion of its source) or absent, never a partial file under a
+// target's name. Only SIGKILL, which cannot be caught, may leave a hidden temporary behind.
 
 #include <gtest/gtest.h>
 #include <signal.h>
@@ -15,6 +16,7 @@ struct Interruption {
     const char* direction;
     int signal;
     int files;
+    bool twice = false;  // a second signal: end at once, without waiting for the entries under way
 };
 
 bool anyTargetWritten(const fs::path& backup) {
@@ -57,6 +59,11 @@ TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
         while (child.running() && std::chrono::steady_clock::now() < deadline) {
             if (anyTargetWritten(bak)) {
                 signalled = child.sendSignal(how.signal);
+                if (how.twice) {
+                    // Apart, or the two would arrive as one.
+                    std::this_thread::sleep_for(std::chrono::milliseconds(3));
+                    child.sendSignal(how.signal);
+                }
                 break;
             }
             std::this_thread::sleep_for(std::chrono::microseconds(500));
@@ -78,13 +85,16 @@ TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
             continue;
         }
         caughtPartWay = true;
-        if (how.signal == SIGINT) {
-            ASSERT_TRUE(result.exited()) << describe(result);
-            EXPECT_EQ(result.exitCode, 130) << result.err;
-            EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
-            EXPECT_TRUE(temporaryLeftovers(root.path()).empty()) << "the entries under way must finish";
-        } else {
+        if (how.signal == SIGKILL) {
             EXPECT_EQ(result.signal, SIGKILL) << describe(result);
+        } else if (how.twice && !result.exited()) {
+            EXPECT_EQ(result.signal, how.signal) << describe(result);
+            EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{}) << "removed on the way out";
+        } else {
+            ASSERT_TRUE(result.exited()) << describe(result);
+            EXPECT_EQ(result.exitCode, 128 + how.signal) << result.err;
+            EXPECT_NE(result.err.find("cancelled"), std::string::npos) << result.err;
+            EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{}) << "the entries under way must finish";
         }
         EXPECT_GE(complete, 1);
         RecordProperty("complete_targets", complete);
@@ -96,9 +106,15 @@ TEST_P(InterruptedBatch, LeavesEveryTargetCompleteOrAbsent) {
 INSTANTIATE_TEST_SUITE_P(
     Hostile, InterruptedBatch,
     testing::Values(Interruption{"compress", SIGINT, 100}, Interruption{"compress", SIGKILL, 100},
-                    Interruption{"decompress", SIGINT, 60}, Interruption{"decompress", SIGKILL, 60}),
+                    Interruption{"decompress", SIGINT, 60}, Interruption{"decompress", SIGKILL, 60},
+                    Interruption{"compress", SIGTERM, 100}, Interruption{"decompress", SIGHUP, 60},
+                    Interruption{"decompress", SIGINT, 60, true}, Interruption{"decompress", SIGTERM, 60, true}),
     [](const auto& info) {
-        return std::string(info.param.direction) + (info.param.signal == SIGINT ? "_sigint" : "_sigkill");
+        const char* name = info.param.signal == SIGINT    ? "_sigint"
+                           : info.param.signal == SIGTERM ? "_sigterm"
+                           : info.param.signal == SIGHUP  ? "_sighup"
+                                                          : "_sigkill";
+        return std::string(info.param.direction) + name + (info.param.twice ? "_twice" : "");
     });
 
 }  // namespace
