@@ -27,7 +27,10 @@ Exit status:
   0    done
   1    failed; the reason is on stderr and an output file is left unchanged or absent
   2    usage error
-  130  interrupted by Ctrl-C (batch: no file is replaced after it, what was written stays)
+  130  stopped by Ctrl-C; 143 by a kill (SIGTERM), 129 by a hang-up (SIGHUP) (batch: no file is replaced
+       after it, what was written stays; a second one ends the program at once). No hidden temporary file
+       is left behind either way, and a later run removes those of a program killed by SIGKILL.
+  A failed write to the standard output (a full disk, a closed file) is a failure: exit 1.
 
 Files:
   The window keeps the folders last used and the chosen language in TarvikBMP.ini. A copy whose folder
