@@ -284,6 +284,10 @@ ROWS += [
     ("BatchReason_BitmapBeside", "un .bmp du m\u00eame nom est \u00e0 c\u00f4t\u00e9",
      "a .bmp of the same name stands beside it", "eine .bmp gleichen Namens liegt daneben",
      "hay un .bmp con el mismo nombre al lado"),
+    ("BatchReason_NoMemory", "m\u00e9moire insuffisante", "not enough memory", "nicht genug Speicher",
+     "memoria insuficiente"),
+    ("BatchReason_FolderUnlisted", "dossier illisible", "folder cannot be listed",
+     "Ordner nicht lesbar", "no se puede leer la carpeta"),
 ]
 
 

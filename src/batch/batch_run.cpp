@@ -624,6 +624,16 @@ public:
         m_observer.onEntry(result, Progress{result.index + 1, m_summary.count});
     }
 
+    // Not an entry of the list: the position stays where it is.
+    void reportUnlisted(const UnlistedFolder& folder) {
+        EntryResult result;
+        result.entry = folder.folder;
+        settle(result, Outcome::Failed, Reason::FolderUnlisted, folder.reason);
+        ++m_summary.failed;
+        ++m_summary.byReason[static_cast<std::size_t>(result.reason)];
+        m_observer.onEntry(result, Progress{0, m_summary.count});
+    }
+
     Summary finish() {
         m_summary.cancelled = m_summary.processed < m_summary.count;
         return m_summary;
@@ -763,6 +773,9 @@ Summary runOnWorkers(const Plan& plan, unsigned jobs, SummaryKeeper& keeper, tar
 
 Summary run(const Plan& plan, RunObserver& observer, const std::atomic<bool>& CancelRequested) {
     SummaryKeeper keeper(observer, plan.entries.size());
+    for (const UnlistedFolder& folder : plan.unlistedFolders) {
+        keeper.reportUnlisted(folder);
+    }
     tarvik::ReplaceGate gate;
     gate.stop = &CancelRequested;
     unsigned jobs = workerCount(plan.jobs, plan.entries.size());
@@ -814,6 +827,8 @@ std::string_view reasonText(Reason reason) {
             return "bitmap of the same name beside it";
         case Reason::NoMemory:
             return "not enough memory";
+        case Reason::FolderUnlisted:
+            return "cannot list the folder";
     }
     return "?";
 }

@@ -36,6 +36,8 @@
 #include <string_view>
 #include <vector>
 
+#include "file_search.h"
+
 namespace batch {
 
 enum class Direction {
@@ -59,6 +61,9 @@ struct Plan {
     // Memory the entries under way may hold together, whatever the number of jobs: an entry waits until
     // its share fits (a bitmap read whole takes about four times its size; larger bitmaps are streamed).
     std::uint64_t memoryBudget = std::uint64_t{512} << 20;
+    // Folders whose files could not be listed (see ListFiles): each is a failed entry of the run, reported
+    // before the list's entries (Reason::FolderUnlisted), so that nothing is left out without a word.
+    std::vector<UnlistedFolder> unlistedFolders = {};
 };
 
 enum class Outcome { Converted, Copied, Skipped, Failed };
@@ -78,8 +83,9 @@ enum class Reason {
     NotBelowSource,  // failed: the entry does not lie below the source folder
     BitmapBeside,    // skipped: a PNG whose NAME.bmp stands beside it (both would be written as NAME.bmp)
     NoMemory,        // failed: the image does not fit in the memory the system gives us
+    FolderUnlisted,  // failed: a folder of the source tree could not be listed; the entry names the folder
 };
-inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::NoMemory) + 1;
+inline constexpr std::size_t ReasonCount = static_cast<std::size_t>(Reason::FolderUnlisted) + 1;
 
 struct EntryResult {
     std::size_t index = 0;  // position in the list, from 0

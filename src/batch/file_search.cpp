@@ -1,6 +1,9 @@
 #include "file_search.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
+#include <optional>
 #include <filesystem>
 #include <system_error>
 
@@ -28,17 +31,36 @@ struct FolderItem {
     bool isFolder = false;
 };
 
+struct Search {
+    std::string_view pattern;
+    std::string loweredPattern;
+    bool includeSubfolders = false;
+    std::optional<std::pair<dev_t, ino_t>> leftOut;
+    Listing listing;
+};
+
+std::optional<std::pair<dev_t, ino_t>> identity(const std::string& path) {
+    struct stat info {};
+    if (path.empty() || ::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return std::make_pair(info.st_dev, info.st_ino);
+}
+
 // Lists one folder's files and real subfolders. Links to folders are dropped (never followed), as are
-// broken links and anything that is neither a file nor a folder.
-std::vector<FolderItem> readFolder(const std::string& folder) {
+// broken links and anything that is neither a file nor a folder. A folder that cannot be read, or not to
+// its end, is named with the reason.
+std::vector<FolderItem> readFolder(const std::string& folder, std::vector<UnlistedFolder>& unlisted) {
     std::vector<FolderItem> items;
     std::error_code ec;
     fs::directory_iterator it(fs::path(folder), ec);
     if (ec) {
+        unlisted.push_back({folder, ec.message()});
         return items;
     }
     for (; it != fs::directory_iterator(); it.increment(ec)) {
         if (ec) {
+            unlisted.push_back({folder, ec.message()});
             break;
         }
         // The entry's own type comes with the listing; only links cost a look at their target.
@@ -61,18 +83,17 @@ std::vector<FolderItem> readFolder(const std::string& folder) {
     return items;
 }
 
-void search(std::vector<std::string>& list, std::string folder, std::string_view pattern,
-            const std::string& loweredPattern, bool includeSubfolders) {
+void search(Search& how, std::string folder) {
     if (folder.empty() || !isPathSeparator(folder.back())) {
         folder += pathSeparator();
     }
-    for (const FolderItem& item : readFolder(folder)) {
+    for (const FolderItem& item : readFolder(folder, how.listing.unlisted)) {
         if (item.isFolder) {
-            if (includeSubfolders) {
-                search(list, folder + item.name, pattern, loweredPattern, true);
+            if (how.includeSubfolders && !(how.leftOut && identity(folder + item.name) == how.leftOut)) {
+                search(how, folder + item.name);
             }
-        } else if (matchesLoweredPattern(item.name, pattern, loweredPattern)) {
-            list.push_back(folder + item.name);
+        } else if (matchesLoweredPattern(item.name, how.pattern, how.loweredPattern)) {
+            how.listing.files.push_back(folder + item.name);
         }
     }
 }
@@ -96,11 +117,16 @@ bool matchesPattern(std::string_view name, std::string_view pattern) {
     return matchesLoweredPattern(name, pattern, tarvik::toLowerAscii(pattern));
 }
 
+Listing ListFiles(const std::string& folder, std::string_view pattern, bool includeSubfolders,
+                  const std::string& leftOut) {
+    Search how{pattern, tarvik::toLowerAscii(pattern), includeSubfolders, identity(leftOut), {}};
+    search(how, folder);
+    return std::move(how.listing);
+}
+
 std::vector<std::string> FindFiles(const std::string& folder, std::string_view pattern,
                                    bool includeSubfolders) {
-    std::vector<std::string> list;
-    search(list, folder, pattern, tarvik::toLowerAscii(pattern), includeSubfolders);
-    return list;
+    return ListFiles(folder, pattern, includeSubfolders).files;
 }
 
 bool PathExists(const std::string& path) {

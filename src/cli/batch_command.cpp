@@ -199,7 +199,12 @@ int runBatch(const BatchOptions& options) {
     plan.pngFiles = options.png;
     plan.fit = options.fit;
     // One walk for both kinds, so the list keeps the folder order whatever the extension.
-    plan.entries = batch::FindFiles(plan.sourceFolder, options.png ? "*.bmp;*.png" : "*.bmp", options.subfolders);
+    // The backup folder is left out of the walk: a second run would otherwise take the first one's output
+    // for source files.
+    batch::Listing listing = batch::ListFiles(plan.sourceFolder, options.png ? "*.bmp;*.png" : "*.bmp",
+                                              options.subfolders, plan.backupFolder);
+    plan.entries = std::move(listing.files);
+    plan.unlistedFolders = std::move(listing.unlisted);
 
     const bool terminal = isatty(fileno(stdout)) != 0;
     ConsoleObserver observer(options.dryRun, options.quiet, terminal);

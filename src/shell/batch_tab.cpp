@@ -12,6 +12,8 @@
 #include <QPushButton>
 #include <QWindow>
 
+#include <algorithm>
+
 #include "file_dialogs.h"
 #include "file_search.h"
 #include "folder_tab.h"
@@ -120,6 +122,14 @@ void BatchTab::chooseBackupFolder() {
     if (!chosen.isEmpty()) {
         m_c.backupFolder->setText(chosen);
         viewer::rememberFolder(programFolderPath(), m_backupSetting, batch::sourceFolderText(pathBytes(chosen)));
+        // A backup folder inside the listed tree leaves the list, or a run would convert its own output.
+        std::string inside = batch::sourceFolderText(pathBytes(chosen));
+        inside += batch::pathSeparator();
+        const std::vector<std::string> listed = entries();
+        if (std::any_of(listed.begin(), listed.end(), [&](const std::string& entry) { return entry.starts_with(inside); })) {
+            fillList();
+            setCountLabel();
+        }
     }
     updateStartButton();
 }
@@ -164,8 +174,12 @@ void BatchTab::updateStartButton() {
 void BatchTab::fillList() {
     viewer::BusyCursor busy;
     m_c.fileList->clear();
-    const std::vector<std::string> files = batch::FindFiles(
-        pathBytes(m_c.sourceFolder->text()), BitmapPattern, m_c.includeSubfolders->isChecked());
+    // The backup folder is left out: a run would otherwise take an earlier run's output for source files.
+    batch::Listing listing = batch::ListFiles(pathBytes(m_c.sourceFolder->text()), BitmapPattern,
+                                              m_c.includeSubfolders->isChecked(),
+                                              pathBytes(m_c.backupFolder->text()));
+    const std::vector<std::string>& files = listing.files;
+    m_unlisted = std::move(listing.unlisted);
     m_c.fileList->setUpdatesEnabled(false);
     for (const std::string& path : files) {
         auto* item = new QListWidgetItem(pathText(path));
@@ -202,6 +216,7 @@ void BatchTab::start() {
     plan.backupFolder = pathBytes(m_c.backupFolder->text());
     plan.copyOthers = m_c.copyOthers->isChecked();
     plan.jobs = 0;
+    plan.unlistedFolders = m_unlisted;
 
     settings::Language& language = m_form.language();
     const bool compress = m_direction == batch::Direction::Compress;
@@ -288,6 +303,8 @@ std::pair<const char*, const char*> reasonKey(batch::Reason reason) {
         case batch::Reason::WriteFailed: return {"BatchReason_WriteFailed", "écriture impossible"};
         case batch::Reason::NotBelowSource: return {"BatchReason_NotBelowSource", "hors du dossier source"};
         case batch::Reason::BitmapBeside: return {"BatchReason_BitmapBeside", "un .bmp du même nom est à côté"};
+        case batch::Reason::NoMemory: return {"BatchReason_NoMemory", "mémoire insuffisante"};
+        case batch::Reason::FolderUnlisted: return {"BatchReason_FolderUnlisted", "dossier illisible"};
     }
     return {"", ""};
 }

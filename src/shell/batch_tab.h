@@ -97,6 +97,7 @@ private:
     settings::Folder m_sourceSetting = settings::Folder::CompressSource;
     settings::Folder m_backupSetting = settings::Folder::CompressBackup;
     bool m_listed = false;
+    std::vector<batch::UnlistedFolder> m_unlisted;  // of the last listing, failed entries of each run
     QPoint m_formPosition;
 
     std::atomic<bool> m_cancelRequested{false};

@@ -1,9 +1,13 @@
 #include "file_search.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+
+#include <climits>
+#include <cstdlib>
 
 #include "folder_tab.h"
 #include "mirror.h"
@@ -57,6 +61,43 @@ TEST(FindFiles, DepthFirstCaseFreeOrderHiddenFilesLinksNotFollowed) {
               }),
               0);
     fs::permissions(dir / "sub", fs::perms::owner_all);  // so that it can be removed
+}
+
+// A folder that cannot be listed is named with the reason, not passed over: here one whose path is longer
+// than the system takes (so that it fails for root too), below folders that are listed as usual.
+TEST(ListFiles, NamesTheFoldersItCannotListAndLeavesOutTheBackupFolder) {
+    TempDir dir;
+    const std::string root = dir.path.string();
+    writeFile(dir / "a.bmp", "x");
+    writeFile(dir / "bak" / "old.bmp", "x");
+    writeFile(dir / "bak" / "deeper" / "old.bmp", "x");
+    writeFile(dir / "backup2" / "kept.bmp", "x");
+    // Made one level at a time from descriptors: no single path names the deepest ones.
+    const std::string level(200, 'd');
+    int folder = open(root.c_str(), O_RDONLY | O_DIRECTORY);
+    std::string deepest = root;
+    for (int depth = 0; depth < 24 && folder >= 0; ++depth) {
+        ASSERT_EQ(mkdirat(folder, level.c_str(), 0755), 0);
+        const int next = openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = next;
+        deepest += "/" + level;
+    }
+    ASSERT_GE(folder, 0);
+    close(openat(folder, "deep.bmp", O_WRONLY | O_CREAT, 0644));
+    close(folder);
+
+    const batch::Listing listing = batch::ListFiles(root, "*.bmp", true, root + "/bak");
+    EXPECT_EQ(listing.files, (std::vector<std::string>{root + "/a.bmp", root + "/backup2/kept.bmp"}));
+    ASSERT_FALSE(listing.unlisted.empty());
+    EXPECT_TRUE(deepest.starts_with(listing.unlisted.front().folder)) << listing.unlisted.front().folder;
+    EXPECT_GT(listing.unlisted.front().folder.size(), std::size_t{PATH_MAX} - level.size());
+    EXPECT_NE(listing.unlisted.front().reason.find("too long"), std::string::npos) << listing.unlisted.front().reason;
+    // The source itself is listed even when it is the backup folder too, and without subfolders nothing
+    // below is looked at.
+    EXPECT_EQ(batch::ListFiles(root, "*.bmp", false, root).files, std::vector<std::string>{root + "/a.bmp"});
+    EXPECT_TRUE(batch::ListFiles(root, "*.bmp", false).unlisted.empty());
+    EXPECT_EQ(std::system(("rm -rf '" + root + "/" + level + "'").c_str()), 0);
 }
 
 TEST(PathExists, FilesAndFoldersButNotRootsOrPathsEndingInASeparator) {

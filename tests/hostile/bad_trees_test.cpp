@@ -2,7 +2,12 @@
 // reports each bad entry and goes on with the next, writes nothing outside the backup folder, damages no
 // existing file, and every target it leaves is the complete conversion of its source.
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 
 #include "hostile_support.h"
 
@@ -85,6 +90,9 @@ TEST(HostileTrees, UnreadableEntriesFailAndTheRunGoesOn) {
     EXPECT_EQ(result.exitCode, 1);
     EXPECT_NE(result.err.find((src / "locked.bmp").string()), std::string::npos) << result.err;
     EXPECT_NE(result.err.find((src / "read_only" / "r.bmp").string()), std::string::npos) << result.err;
+    EXPECT_NE(result.err.find((src / "locked_folder").string() + "/: cannot list the folder: Permission denied"),
+              std::string::npos)
+        << result.err;
     for (const char* name : {"a.bmp", "z.bmp"}) {
         EXPECT_EQ(readFile(bak / name), expectedCompressed(readFile(src / name))) << name;
     }
@@ -203,6 +211,65 @@ TEST(HostileTrees, BackupFolderInsideOrEqualToTheSourceFolder) {
         EXPECT_EQ(readFile(src / "sub" / "b.bmp"), expectedDecompressed(expectedCompressed(b)));
         EXPECT_EQ(readFile(src / "truncated.bmp"), truncated);
         EXPECT_EQ(temporaryLeftovers(root.path()), std::vector<std::string>{});
+    }
+}
+
+// A folder that cannot be listed (here one whose path is longer than the system takes, which stops root too)
+// is a failed entry naming the folder and the reason, counted in the summary: the run used to report
+// "0 failed" and exit 0 with its files left out.
+TEST(HostileTrees, AFolderThatCannotBeListedFailsTheRun) {
+    ScratchDir root;
+    const fs::path src = root / "src", bak = root / "bak";
+    writeFile(src / "a.bmp", spriteBitmap(6, 6, 80));
+    fs::create_directories(bak);
+    const std::string level(200, 'd');
+    int folder = open(src.c_str(), O_RDONLY | O_DIRECTORY);
+    for (int depth = 0; depth < 24 && folder >= 0; ++depth) {
+        ASSERT_EQ(mkdirat(folder, level.c_str(), 0755), 0);
+        const int next = openat(folder, level.c_str(), O_RDONLY | O_DIRECTORY);
+        close(folder);
+        folder = next;
+    }
+    ASSERT_GE(folder, 0);
+    close(folder);
+
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> arguments = {"batch", "compress", src.string(), bak.string(), "--subfolders"};
+        if (dryRun) {
+            arguments.push_back("--dry-run");
+        }
+        const RunResult result = runTool(arguments);
+        ASSERT_TRUE(result.exited()) << describe(result);
+        EXPECT_EQ(result.exitCode, 1) << result.err;
+        EXPECT_NE(result.err.find((src / level).string()), std::string::npos) << result.err;
+        EXPECT_NE(result.err.find("cannot list the folder: File name too long"), std::string::npos) << result.err;
+        EXPECT_NE(result.out.find("1 converted"), std::string::npos) << result.out;
+        EXPECT_NE(result.out.find("1 failed"), std::string::npos) << result.out;
+    }
+    EXPECT_EQ(readFile(bak / "a.bmp"), expectedCompressed(readFile(src / "a.bmp")));
+    EXPECT_EQ(std::system(("rm -rf '" + (src / level).string() + "'").c_str()), 0);
+}
+
+// With the backup folder inside the source, --copy used to copy the previous run's output one level deeper
+// on every run (bak/bak/...): the backup folder is left out of the walk.
+TEST(HostileTrees, TheBackupFolderIsLeftOutOfTheWalk) {
+    for (const char* direction : {"compress", "decompress"}) {
+        SCOPED_TRACE(direction);
+        ScratchDir root;
+        const fs::path src = root / "src", bak = src / "out" / "bak";
+        const Bytes bitmap = spriteBitmap(12, 7, 81), rl = expectedCompressed(bitmap);
+        writeFile(src / "a.bmp", bitmap);
+        writeFile(src / "sub" / "b.bmp", rl);
+        fs::create_directories(bak);
+        for (int run = 0; run < 3; ++run) {
+            const RunResult result =
+                runTool({"batch", direction, src.string(), bak.string(), "--subfolders", "--copy"});
+            EXPECT_EQ(result.exitCode, 0) << describe(result);
+            EXPECT_NE(result.out.find("2 file(s)"), std::string::npos) << result.out;
+        }
+        EXPECT_FALSE(fs::exists(bak / "out")) << "the backup folder was walked";
+        EXPECT_EQ(readFile(bak / "a.bmp"), std::string(direction) == "compress" ? rl : bitmap);
+        EXPECT_EQ(snapshot(bak).size(), 3u);  // a.bmp, sub, sub/b.bmp
     }
 }
 

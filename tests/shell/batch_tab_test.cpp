@@ -8,6 +8,11 @@
 #include <QScrollBar>
 #include <QtTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
 #include <memory>
 
 #include "batch_tab.h"
@@ -273,6 +278,44 @@ private slots:
         QVERIFY(report->text().contains(QStringLiteral("écriture impossible : 1")));
         QVERIFY(report->detailedText().contains(file("src/a.bmp") + QStringLiteral(" : écriture impossible (")));
         report->accept();
+    }
+
+    // A folder that cannot be listed counts as a failure in the report, and a backup folder chosen inside
+    // the listed tree leaves the list.
+    void aFolderThatCannotBeListedIsReportedAndTheBackupFolderIsLeftOut() {
+        write("src/a.bmp", sprite(1));
+        write("src/out/previous.bmp", sprite(2));
+        const std::string level(200, 'd');
+        int into = ::open(file("src").toLocal8Bit().constData(), O_RDONLY | O_DIRECTORY);
+        for (int depth = 0; depth < 24 && into >= 0; ++depth) {
+            QCOMPARE(::mkdirat(into, level.c_str(), 0755), 0);
+            const int next = ::openat(into, level.c_str(), O_RDONLY | O_DIRECTORY);
+            ::close(into);
+            into = next;
+        }
+        QVERIFY(into >= 0);
+        ::close(into);
+        BatchTab* compression = tab(1);
+        compression->controls().includeSubfolders->setChecked(true);
+        choose(compression->controls().chooseSource, file("src"));
+        QCOMPARE(entriesOf(*compression), (QStringList{file("src/a.bmp"), file("src/out/previous.bmp")}));
+        choose(compression->controls().chooseBackup, file("src/out"));
+        QCOMPARE(entriesOf(*compression), QStringList{file("src/a.bmp")});
+        QTest::mouseClick(compression->controls().start, Qt::LeftButton);
+        waitForTheEnd(1);
+        QCOMPARE(m_summary.failed, std::size_t{1});
+        QCOMPARE(m_summary.converted, std::size_t{1});
+        QMessageBox* report = nullptr;
+        QTRY_VERIFY((report = w->form.findChild<QMessageBox*>(QStringLiteral("BatchReport"))) != nullptr);
+        QCOMPARE(report->icon(), QMessageBox::Warning);
+        QVERIFY2(report->text().contains(QStringLiteral("1 en échec")), qPrintable(report->text()));
+        QVERIFY2(report->text().contains(QStringLiteral("dossier illisible : 1")), qPrintable(report->text()));
+        QVERIFY2(report->detailedText().contains(file("src/") + QString::fromStdString(level)),
+                 qPrintable(report->detailedText()));
+        report->accept();
+        QVERIFY(QFile::exists(file("src/out/a.bmp")));
+        QVERIFY(!QFile::exists(file("src/out/out")));
+        QCOMPARE(std::system(("rm -rf '" + file("src").toStdString() + "/" + level + "'").c_str()), 0);
     }
 
     void cancellingReturnsToTheMainWindow() {
