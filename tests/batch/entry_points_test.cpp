@@ -158,6 +158,7 @@ std::vector<Case> limitCases() {
             for (int x = 0; x < width; ++x) {
                 pixels.push_back(x % 2 ? Rgba{10, 200, 30, depth == 32 ? 3 : 255} : Rgba{250, 4, 4});
             }
+            pixels.insert(pixels.end(), pixels.begin(), pixels.end());  // both rows alike
             cases.push_back({numbered("row", width, "_" + std::to_string(depth) + ".bmp"),
                              makeBitmap(width, 2, pixels, depth, width == 256)});
         }

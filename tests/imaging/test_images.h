@@ -3,6 +3,7 @@
 // Hand-built files for the codec tests; the batch and command-line tests use them too.
 
 #include <cstdint>
+#include <stdexcept>
 #include <vector>
 
 #include "test_helpers.h"
@@ -36,6 +37,9 @@ inline void putU32(Bytes& out, std::size_t at, std::uint32_t v) {
 // topDown the file stores the rows top row first and declares a negative height.
 inline Bytes makeBitmap(int width, int height, const std::vector<Rgba>& pixels, int bitDepth = 32,
                         bool topDown = false) {
+    if (pixels.size() < static_cast<std::size_t>(width) * static_cast<std::size_t>(height)) {
+        throw std::invalid_argument("makeBitmap: fewer pixels than width x height");
+    }
     const std::size_t stride = (static_cast<std::size_t>(width) * (bitDepth / 8) + 3) / 4 * 4;
     Bytes out(54 + stride * height, 0);
     out[0] = 'B', out[1] = 'M';
