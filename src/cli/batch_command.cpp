@@ -58,10 +58,10 @@ public:
     void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
         if (result.outcome == batch::Outcome::Failed) {
             clearBar();
-            std::fprintf(stderr, "tarvikbmp: %s: %s\n", result.entry.c_str(),
-                         reasonWithDetail(result).c_str());
+            std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(result.entry).c_str(),
+                         shown(reasonWithDetail(result)).c_str());
         }
-        if (m_dryRun) {
+        if (m_dryRun && !m_quiet) {
             printDryRunLine(result);
         } else if (!m_quiet && m_bar) {
             drawBar(progress);
@@ -82,19 +82,19 @@ private:
     void printDryRunLine(const batch::EntryResult& result) {
         switch (result.outcome) {
             case batch::Outcome::Converted:
-                std::printf("would %s %s -> %s\n", result.fitted ? "fit    " : "convert", result.entry.c_str(),
-                            result.target.c_str());
+                std::printf("would %s %s -> %s\n", result.fitted ? "fit    " : "convert",
+                            shown(result.entry).c_str(), shown(result.target).c_str());
                 break;
             case batch::Outcome::Copied:
-                std::printf("would copy    %s -> %s\n", result.entry.c_str(), result.target.c_str());
+                std::printf("would copy    %s -> %s\n", shown(result.entry).c_str(), shown(result.target).c_str());
                 break;
             case batch::Outcome::Skipped:
-                std::printf("would skip    %s (%s)\n", result.entry.c_str(),
-                            reasonWithDetail(result).c_str());
+                std::printf("would skip    %s (%s)\n", shown(result.entry).c_str(),
+                            shown(reasonWithDetail(result)).c_str());
                 break;
             case batch::Outcome::Failed:
-                std::printf("would fail    %s (%s)\n", result.entry.c_str(),
-                            reasonWithDetail(result).c_str());
+                std::printf("would fail    %s (%s)\n", shown(result.entry).c_str(),
+                            shown(reasonWithDetail(result)).c_str());
                 break;
         }
     }
@@ -105,11 +105,11 @@ private:
         }
         std::printf("[%zu/%zu] %s %s", progress.position, progress.count,
                     result.fitted ? "fitted" : std::string(batch::outcomeText(result.outcome)).c_str(),
-                    result.entry.c_str());
+                    shown(result.entry).c_str());
         if (result.outcome == batch::Outcome::Skipped) {
-            std::printf(" (%s)\n", reasonWithDetail(result).c_str());
+            std::printf(" (%s)\n", shown(reasonWithDetail(result)).c_str());
         } else {
-            std::printf(" -> %s\n", result.target.c_str());
+            std::printf(" -> %s\n", shown(result.target).c_str());
         }
     }
 
@@ -178,12 +178,12 @@ int runBatch(const BatchOptions& options) {
         return ExitUsage;
     }
     if (!isFolder(options.source)) {
-        std::fprintf(stderr, "tarvikbmp batch: source folder not found: %s\n", options.source.c_str());
+        std::fprintf(stderr, "tarvikbmp batch: source folder not found: %s\n", shown(options.source).c_str());
         return ExitUsage;
     }
     if (!isFolder(options.backup)) {
         std::fprintf(stderr, "tarvikbmp batch: backup folder not found: %s (create it first)\n",
-                     options.backup.c_str());
+                     shown(options.backup).c_str());
         return ExitUsage;
     }
 
@@ -241,7 +241,8 @@ void addBatchCommand(CLI::App& app, int& exitCode) {
         "Files are listed by name, as the window lists them: those whose extension, in any case, is part of\n"
         "\".bmp\" (a.BMP, a.bm, a.b, \"a.\", a file named \"bmp\"). What each file holds is then told by its\n"
         "first two bytes, not by its name: \"BM\" a Windows bitmap, \"RL\" an RL file; others are skipped.\n"
-        "With --png the extension may also be part of \".png\", and files with the PNG signature are converted.");
+        "With --png the extension may also be part of \".png\", and files with the PNG signature are converted.\n"
+        "A folder name that starts with \"-\" follows \"--\", which ends the options.");
     command
         ->add_option("DIRECTION", options->direction,
                      "compress (bitmaps to RL) or decompress (RL to bitmaps)")

@@ -47,11 +47,37 @@ constexpr const char* InfoFooter =
 height, bit_depth, windows_colors, compressed_colors, alpha_pixels, transparent_pixels, compressible, and for
 bitmaps and PNG files fits (plain compress would write it), longest_row_bytes (the longest row's code bytes
 as plain compress would write them; null while there are too many colours) and fit_free_combinations
-(combinations left after the free step of --fit); a number that does not apply is null.)";
+(combinations left after the free step of --fit); a number that does not apply is null.
+A file name that starts with "-" follows "--", which ends the options: tarvikbmp info -- -x.bmp)";
 
 int runCommand(int argc, char** argv);
 
 }  // namespace
+
+std::string shown(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    auto escape = [&out](unsigned char byte) {
+        constexpr char Digits[] = "0123456789abcdef";
+        out += "\\x";
+        out += Digits[byte >> 4];
+        out += Digits[byte & 15];
+    };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const auto next = i + 1 < text.size() ? static_cast<unsigned char>(text[i + 1]) : 0;
+        if (byte < 0x20 || byte == 0x7F) {
+            escape(byte);
+        } else if (byte == 0xC2 && next >= 0x80 && next <= 0x9F) {
+            escape(byte);
+            escape(next);
+            ++i;
+        } else {
+            out += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
 
 bool wantsCommandLine(int argc, char** argv) {
     if (argc < 2) {

@@ -29,7 +29,7 @@ constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 
 void fail(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "tarvikbmp: %s: %s\n", path.c_str(), reason.c_str());
+    std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(path).c_str(), shown(reason).c_str());
 }
 
 // A 32-bit bitmap whose alpha bytes are all 0 is read as it says, fully transparent (a blank frame may
@@ -41,7 +41,7 @@ void warnIfAllTransparent(const std::string& path, const imaging::ImageModel& mo
         std::fprintf(stderr,
                      "tarvikbmp: %s: warning: every pixel is fully transparent (all alpha bytes are 0); "
                      "was it saved without alpha?\n",
-                     path.c_str());
+                     shown(path).c_str());
     }
 }
 
@@ -252,7 +252,7 @@ int runFit(const std::string& in, const std::string& out, imaging::FileKind kind
         return failWriting(in, out, written.error(), "");
     }
     if (!options.quiet) {
-        std::fprintf(stderr, "tarvikbmp: %s: %s\n", in.c_str(), fitting::reportLine(fitted->report).c_str());
+        std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(in).c_str(), fitting::reportLine(fitted->report).c_str());
     }
     return ExitOk;
 }
@@ -328,6 +328,10 @@ int runDecompress(const std::string& in, const std::string& out) {
 
 }  // namespace
 
+// Without it, CLI11 takes such a name for an unknown option.
+constexpr const char* DashFooter =
+    "A file name that starts with \"-\" follows \"--\", which ends the options: tarvikbmp compress -- -x.bmp out.rl";
+
 void addImageCommands(CLI::App& app, int& exitCode) {
     struct Arguments {
         std::string file, in, out;
@@ -351,6 +355,7 @@ void addImageCommands(CLI::App& app, int& exitCode) {
     compress->add_flag("--dither", args->conversion.dither, "with --fit: diffuse the error (smoother, longer rows)")
         ->needs("--fit");
     compress->add_flag("--quiet,-q", args->conversion.quiet, "print no report line for --fit");
+    compress->footer(DashFooter);
     compress->callback([args, &exitCode] { exitCode = runCompress(args->in, args->out, args->conversion); });
 
     CLI::App* decompress = app.add_subcommand("decompress", "Convert an RL file into a Windows bitmap or PNG");
@@ -359,6 +364,7 @@ void addImageCommands(CLI::App& app, int& exitCode) {
                            "file to write, a PNG when its name ends in .png, else a Windows bitmap "
                            "(replaced only on success)")
         ->required();
+    decompress->footer(DashFooter);
     decompress->callback([args, &exitCode] { exitCode = runDecompress(args->in, args->out); });
 }
 

@@ -37,3 +37,17 @@ TEST(Help, NamesEveryKeyAndFormatOfInfoJson) {
         EXPECT_GE(keys, 10) << json.out;
     }
 }
+
+// A name such as -x.bmp is taken for an option unless "--" comes first; every command that takes paths says so.
+TEST(Help, EveryCommandTakingPathsNamesTheEndOfOptions) {
+    for (const char* command : {"info", "compress", "decompress", "batch"}) {
+        const Ran help = runProgram(TARVIKBMP_ALONE, {command, "--help"});
+        EXPECT_EQ(help.exitCode, 0) << command;
+        EXPECT_NE(help.out.find("follows \"--\""), std::string::npos) << command << ":\n" << help.out;
+    }
+    const Ran refused = runProgram(TARVIKBMP_ALONE, {"info", "-x.bmp"});
+    EXPECT_EQ(refused.exitCode, 2);
+    const Ran taken = runProgram(TARVIKBMP_ALONE, {"info", "--", "-x-not-here.bmp"});
+    EXPECT_EQ(taken.exitCode, 1);  // read as a path: it does not exist
+    EXPECT_NE(taken.err.find("-x.bmp"), std::string::npos) << taken.err;
+}

@@ -233,16 +233,19 @@ TEST(HostileTrees, AFolderThatCannotBeListedFailsTheRun) {
     ASSERT_GE(folder, 0);
     close(folder);
 
-    for (const bool dryRun : {false, true}) {
+    // --quiet holds for --dry-run too: nothing on stdout, the failure still on stderr.
+    for (const std::vector<std::string>& options : std::vector<std::vector<std::string>>{{}, {"--dry-run"}, {"--dry-run", "-q"}}) {
         std::vector<std::string> arguments = {"batch", "compress", src.string(), bak.string(), "--subfolders"};
-        if (dryRun) {
-            arguments.push_back("--dry-run");
-        }
+        arguments.insert(arguments.end(), options.begin(), options.end());
         const RunResult result = runTool(arguments);
         ASSERT_TRUE(result.exited()) << describe(result);
         EXPECT_EQ(result.exitCode, 1) << result.err;
         EXPECT_NE(result.err.find((src / level).string()), std::string::npos) << result.err;
         EXPECT_NE(result.err.find("cannot list the folder: File name too long"), std::string::npos) << result.err;
+        if (options.size() == 2) {
+            EXPECT_EQ(result.out, "");
+            continue;
+        }
         EXPECT_NE(result.out.find("1 converted"), std::string::npos) << result.out;
         EXPECT_NE(result.out.find("1 failed"), std::string::npos) << result.out;
     }
@@ -271,6 +274,37 @@ TEST(HostileTrees, TheBackupFolderIsLeftOutOfTheWalk) {
         EXPECT_EQ(readFile(bak / "a.bmp"), std::string(direction) == "compress" ? rl : bitmap);
         EXPECT_EQ(snapshot(bak).size(), 3u);  // a.bmp, sub, sub/b.bmp
     }
+}
+
+// Names are printed with their control characters escaped: a file named to retitle the terminal or colour
+// its text must not do so in a listing, a progress line or an error.
+TEST(HostileTrees, ControlCharactersInNamesReachNoTerminal) {
+    ScratchDir root;
+    const fs::path src = root / "src", bak = root / "bak";
+    const std::string evil = "a\x1b]0;pwned\x07\x1b[31mred\r\xc2\x9b" "2J\x7f.bmp";
+    writeFile(src / evil, Bytes{'B', 'M', 'x'});  // skipped: truncated
+    writeFile(src / ("ok" + evil), spriteBitmap(5, 5, 82));
+    fs::create_directories(bak);
+    const auto raw = [](const std::string& text) {
+        return text.find_first_of("\x1b\x07\r\x7f") != std::string::npos || text.find("\xc2\x9b") != std::string::npos;
+    };
+    for (const char* option : {"", "--dry-run"}) {
+        SCOPED_TRACE(option);
+        std::vector<std::string> arguments = {"batch", "compress", src.string(), bak.string()};
+        if (*option != 0) {
+            arguments.push_back(option);
+        }
+        const RunResult result = runTool(arguments);
+        EXPECT_EQ(result.exitCode, 0) << describe(result);
+        EXPECT_FALSE(raw(result.out)) << result.out;
+        EXPECT_NE(result.out.find("a\\x1b]0;pwned\\x07\\x1b[31mred\\x0d\\xc2\\x9b2J\\x7f.bmp"), std::string::npos)
+            << result.out;
+    }
+    EXPECT_EQ(readFile(bak / ("ok" + evil)), expectedCompressed(readFile(src / ("ok" + evil))));
+    const RunResult single = runTool({"compress", (src / evil).string(), (bak / "x.rl").string()});
+    EXPECT_EQ(single.exitCode, 1);
+    EXPECT_FALSE(raw(single.err)) << single.err;
+    EXPECT_NE(single.err.find("pwned"), std::string::npos) << single.err;
 }
 
 }  // namespace
