@@ -6,6 +6,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cctype>
 #include <cerrno>
@@ -112,31 +113,52 @@ Result<std::size_t> readSome(int fd, void* buffer, std::size_t count) {
     return readFully(fd, buffer, count, std::nullopt);
 }
 
+Status readInto(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit, std::uint64_t maxBytes) {
+    if (bytes.size() >= limit) {
+        return {};
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) != 0) {
+        return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
+    }
+    const std::uint64_t expected = std::min(static_cast<std::uint64_t>(info.st_size), limit);
+    if (expected > maxBytes) {
+        return makeError(ErrorCode::TooLarge, "file too large");
+    }
+    // Past the expected end (a growing file), pieces that double what is held.
+    constexpr std::uint64_t MinPiece = 1 << 16;
+    while (bytes.size() < limit) {
+        const std::uint64_t held = bytes.size();
+        if (held > maxBytes) {
+            return makeError(ErrorCode::TooLarge, "file too large");
+        }
+        const std::uint64_t piece =
+            std::min(expected >= held ? expected - held + 1 : std::max(held, MinPiece), limit - held);
+        bytes.resize(static_cast<std::size_t>(held + piece));
+        Result<std::size_t> got = readSome(fd, bytes.data() + held, static_cast<std::size_t>(piece));
+        bytes.resize(static_cast<std::size_t>(held + (got ? *got : 0)));
+        if (!got) {
+            return got.error();
+        }
+        if (*got < piece) {
+            break;
+        }
+    }
+    if (bytes.size() > maxBytes) {
+        return makeError(ErrorCode::TooLarge, "file too large");
+    }
+    return {};
+}
+
 Result<std::vector<std::uint8_t>> readWholeFile(const fs::path& path, std::uintmax_t maxBytes) {
     Result<FileHandle> file = openFileForReading(path);
     if (!file) {
         return file.error();
     }
     std::vector<std::uint8_t> bytes;
-    // Read in chunks instead of trusting the reported size: a file may change while it is read.
-    constexpr std::size_t ChunkBytes = 1 << 16;
-    for (;;) {
-        const std::size_t old = bytes.size();
-        if (old > maxBytes) {
-            return makeError(ErrorCode::TooLarge, "file too large");
-        }
-        bytes.resize(old + ChunkBytes);
-        Result<std::size_t> got = readSome(file->fd(), bytes.data() + old, ChunkBytes);
-        if (!got) {
-            return got.error();
-        }
-        bytes.resize(old + *got);
-        if (*got < ChunkBytes) {
-            break;
-        }
-    }
-    if (bytes.size() > maxBytes) {
-        return makeError(ErrorCode::TooLarge, "file too large");
+    const std::uint64_t limit = maxBytes < UINT64_MAX ? maxBytes + 1 : maxBytes;
+    if (Status read = readInto(file->fd(), bytes, limit, maxBytes); !read) {
+        return read.error();
     }
     return bytes;
 }
@@ -497,6 +519,21 @@ void AtomicFileWriter::write(std::span<const std::uint8_t> bytes) {
 
 void AtomicFileWriter::write(const std::string& text) {
     write(std::span<const std::uint8_t>(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+}
+
+Status AtomicFileWriter::writeRestOf(int fd) {
+    constexpr std::size_t PieceBytes = std::size_t{1} << 20;
+    std::vector<std::uint8_t> piece(PieceBytes);
+    for (;;) {
+        Result<std::size_t> got = readSome(fd, piece.data(), piece.size());
+        if (!got) {
+            return got.error();
+        }
+        write(std::span<const std::uint8_t>(piece.data(), *got));
+        if (*got < piece.size()) {
+            return {};
+        }
+    }
 }
 
 void AtomicFileWriter::writeAt(std::span<const std::uint8_t> bytes, std::uint64_t offset) {

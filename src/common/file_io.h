@@ -55,8 +55,17 @@ Result<std::size_t> readAt(int fd, void* buffer, std::size_t count, std::uint64_
 // Reads up to `count` bytes from the current position, retrying short reads.
 Result<std::size_t> readSome(int fd, void* buffer, std::size_t count);
 
-// Reads a whole file into memory. Refuses files above maxBytes so a hostile path (a device,
-// a huge file) cannot make us allocate without bound. Fails with Io when the file cannot be read.
+// The file reader every other one is built on. Appends to `bytes` what follows the current position of
+// `fd`, until `bytes` holds `limit` bytes or the file ends. The file's size only sizes the reads (one byte
+// more than is left, so a file read whole needs no further call to see its end): a file that changes while
+// it is read is taken as it comes. Fails with TooLarge when `bytes` would hold more than maxBytes, before
+// reading when the size says so, so a hostile file (a huge one, a device) cannot make us allocate without
+// bound; with Io when the file cannot be read. A caller reading file after file passes the same vector,
+// cleared, to keep its memory.
+Status readInto(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit, std::uint64_t maxBytes);
+
+// Reads a whole file into memory. Refuses files above maxBytes (TooLarge). Fails with Io when the file
+// cannot be read.
 Result<std::vector<std::uint8_t>> readWholeFile(const std::filesystem::path& path,
                                                 std::uintmax_t maxBytes = std::uintmax_t{1} << 31);
 
@@ -99,6 +108,9 @@ public:
     bool isOpen() const { return m_file.valid(); }
     void write(std::span<const std::uint8_t> bytes);
     void write(const std::string& text);
+    // Copies what follows the current position of `fd`: a copy of any size in little memory. Fails with the
+    // read error; write errors show at commit(), as for write().
+    Status writeRestOf(int fd);
     // Writes at an offset of the file being written, past or over what was written so far (for formats
     // whose rows are stored in the opposite order they are produced in). Unbuffered.
     void writeAt(std::span<const std::uint8_t> bytes, std::uint64_t offset);

@@ -7,7 +7,6 @@
 
 #include <algorithm>
 #include <cstddef>
-#include <fstream>
 #include <system_error>
 
 namespace imaging {
@@ -133,29 +132,12 @@ Result<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& pat
     if (!file) {
         return file.error();
     }
-    std::vector<std::uint8_t> bytes(ReaderHeadBytes);
-    Result<std::size_t> head = tarvik::readSome(file->fd(), bytes.data(), bytes.size());
-    if (!head) {
+    std::vector<std::uint8_t> bytes;
+    if (Status head = tarvik::readInto(file->fd(), bytes, ReaderHeadBytes, MaxBytes); !head) {
         return head.error();
     }
-    bytes.resize(*head);
-    const std::uint64_t wanted = bytesReaderUses(reader, bytes);
-    // In pieces rather than sized from the header: what it announces may not be there.
-    constexpr std::size_t ChunkBytes = std::size_t{1} << 20;
-    bool ended = bytes.size() < ReaderHeadBytes;
-    while (!ended && bytes.size() < wanted) {
-        if (bytes.size() >= MaxBytes) {
-            return tarvik::makeError(ErrorCode::TooLarge, "file too large");
-        }
-        const std::size_t old = bytes.size();
-        const std::size_t piece = static_cast<std::size_t>(std::min<std::uint64_t>(ChunkBytes, wanted - old));
-        bytes.resize(old + piece);
-        Result<std::size_t> got = tarvik::readSome(file->fd(), bytes.data() + old, piece);
-        if (!got) {
-            return got.error();
-        }
-        bytes.resize(old + *got);
-        ended = *got < piece;
+    if (Status rest = tarvik::readInto(file->fd(), bytes, bytesReaderUses(reader, bytes), MaxBytes); !rest) {
+        return rest.error();
     }
     return bytes;
 }

@@ -93,3 +93,55 @@ TEST(ReadWholeFile, ReadsBytesAndRefusesFoldersMissingAndOversizedFiles) {
     EXPECT_FALSE(tarvik::readWholeFile(dir / "missing").ok());
     EXPECT_EQ(tarvik::readWholeFile(dir / "f", 3).error().code, ErrorCode::TooLarge);
 }
+
+TEST(ReadInto, ReadsOnFromWhereItWasUpToTheLimitAndRefusesWhatWouldNotFit) {
+    TempDir dir;
+    Bytes content(200000);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
+    }
+    writeFile(dir / "f", content);
+    tarvik::Result<tarvik::FileHandle> file = tarvik::openFileForReading(dir / "f");
+    ASSERT_TRUE(file);
+    Bytes bytes;
+    ASSERT_TRUE(tarvik::readInto(file->fd(), bytes, 64, 1 << 20));
+    EXPECT_EQ(bytes, Bytes(content.begin(), content.begin() + 64));
+    ASSERT_TRUE(tarvik::readInto(file->fd(), bytes, 150001, 1 << 20));
+    EXPECT_EQ(bytes, Bytes(content.begin(), content.begin() + 150001));
+    ASSERT_TRUE(tarvik::readInto(file->fd(), bytes, UINT64_MAX, 1 << 20));  // to the end
+    EXPECT_EQ(bytes, content);
+
+    // A file growing while it is read is taken as far as it goes.
+    std::FILE* grow = std::fopen((dir / "f").c_str(), "ab");
+    ASSERT_NE(grow, nullptr);
+    std::fputs("more", grow);
+    std::fclose(grow);
+    ASSERT_TRUE(tarvik::readInto(file->fd(), bytes, UINT64_MAX, 1 << 20));
+    EXPECT_EQ(bytes.size(), content.size() + 4);
+
+    // Too large by its size: refused before anything is read.
+    tarvik::Result<tarvik::FileHandle> again = tarvik::openFileForReading(dir / "f");
+    Bytes none;
+    EXPECT_EQ(tarvik::readInto(again->fd(), none, UINT64_MAX, 1000).error().code, ErrorCode::TooLarge);
+    EXPECT_TRUE(none.empty());
+    EXPECT_TRUE(tarvik::readInto(again->fd(), none, 1000, 1000));  // what is asked for fits
+    EXPECT_EQ(none.size(), 1000u);
+}
+
+TEST(AtomicFileWriter, WriteRestOfCopiesWhatFollowsTheReadPart) {
+    TempDir dir;
+    Bytes content(3 << 20);
+    for (std::size_t i = 0; i < content.size(); ++i) {
+        content[i] = static_cast<std::uint8_t>(i ^ (i >> 11));
+    }
+    writeFile(dir / "source", content);
+    tarvik::Result<tarvik::FileHandle> in = tarvik::openFileForReading(dir / "source");
+    Bytes head;
+    ASSERT_TRUE(tarvik::readInto(in->fd(), head, 10, UINT64_MAX));
+    tarvik::AtomicFileWriter out(dir / "copy");
+    out.write(head);
+    ASSERT_TRUE(out.writeRestOf(in->fd()));
+    ASSERT_TRUE(out.commit());
+    EXPECT_EQ(readFile(dir / "copy"), content);
+    EXPECT_FALSE(out.writeRestOf(-1));  // a read error is the copy's failure
+}
