@@ -469,6 +469,7 @@ Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, F
     return runPassWith(layout, model, keepPixels, sets.colours, sets.combinations, forEachRow);
 }
 
+// The statistics of a large file in a few megabytes: what `info` on a file of any size needs.
 Status streamBitmap(const std::filesystem::path& path, ImageModel& model, bool keepPixels) {
     Result<detail::BitmapFileRows> rows = detail::BitmapFileRows::open(path, model);
     if (!rows) {
@@ -520,7 +521,7 @@ Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model) {
 }
 
 Status LoadBitmapImage(const std::filesystem::path& path, ImageModel& model) {
-    return streamBitmap(path, model, true);
+    return loadDecoded(readImageFile(path, Reader::Bitmap), decodeBitmap, model);
 }
 
 Status inspectBitmapImage(const std::filesystem::path& path, ImageModel& model) {

@@ -90,14 +90,7 @@ Result<std::vector<std::uint8_t>> encodeBitmap(const ImageModel& model) {
 }
 
 Status SaveBitmapImage(const std::filesystem::path& path, const ImageModel& model) {
-    if (path.empty()) {
-        return makeError(ErrorCode::Io, "no destination given");
-    }
-    Result<std::vector<std::uint8_t>> bytes = encodeBitmap(model);
-    if (!bytes) {
-        return bytes.error();
-    }
-    return tarvik::writeFileAtomically(path, bytes.value());
+    return saveEncoded(path, model, encodeBitmap);
 }
 
 }  // namespace imaging

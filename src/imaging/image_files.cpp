@@ -1,5 +1,6 @@
 #include "image_files.h"
 
+#include "ascii_case.h"
 #include "file_io.h"
 #include "png_codec.h"
 
@@ -32,34 +33,37 @@ Result<FileKind> detectFileKind(const std::filesystem::path& path) {
     return fileKindOf(std::span<const std::uint8_t>(head, *got));
 }
 
+namespace {
+
+struct PictureCodec {
+    Status (*load)(const std::filesystem::path& path, ImageModel& model);
+    Decoder decode;
+};
+
+const PictureCodec* pictureCodec(FileKind kind) {
+    static constexpr PictureCodec Bitmap{LoadBitmapImage, decodeBitmap};
+    static constexpr PictureCodec Png{LoadPngImage, decodePng};
+    return kind == FileKind::Bitmap ? &Bitmap : kind == FileKind::Png ? &Png : nullptr;
+}
+
+Status notAPicture() {
+    return tarvik::makeError(ErrorCode::NotThisFormat, "neither a Windows bitmap nor a PNG file");
+}
+
+}  // namespace
+
 Status loadPicture(const std::filesystem::path& path, FileKind kind, ImageModel& model) {
-    switch (kind) {
-        case FileKind::Bitmap:
-            return LoadBitmapImage(path, model);
-        case FileKind::Png:
-            return LoadPngImage(path, model);
-        default:
-            return tarvik::makeError(ErrorCode::NotThisFormat, "neither a Windows bitmap nor a PNG file");
-    }
+    const PictureCodec* codec = pictureCodec(kind);
+    return codec ? codec->load(path, model) : notAPicture();
 }
 
 Status decodePicture(std::span<const std::uint8_t> file, FileKind kind, ImageModel& model) {
-    switch (kind) {
-        case FileKind::Bitmap:
-            return decodeBitmap(file, model);
-        case FileKind::Png:
-            return decodePng(file, model);
-        default:
-            return tarvik::makeError(ErrorCode::NotThisFormat, "neither a Windows bitmap nor a PNG file");
-    }
+    const PictureCodec* codec = pictureCodec(kind);
+    return codec ? codec->decode(file, model) : notAPicture();
 }
 
 bool namesPngFile(const std::filesystem::path& path) {
-    std::string extension = path.extension().string();
-    for (char& c : extension) {
-        c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
-    }
-    return extension == ".png";
+    return tarvik::equalsIgnoringCase(path.extension().string(), ".png");
 }
 
 }  // namespace imaging

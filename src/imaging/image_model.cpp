@@ -142,6 +142,24 @@ Result<std::vector<std::uint8_t>> readImageFile(const std::filesystem::path& pat
     return bytes;
 }
 
+Status loadDecoded(const Result<std::vector<std::uint8_t>>& file, Decoder decode, ImageModel& model) {
+    if (!file) {
+        return file.error();
+    }
+    return decode(file.value(), model);
+}
+
+Status saveEncoded(const std::filesystem::path& path, const ImageModel& model, Encoder encode) {
+    if (path.empty()) {
+        return tarvik::makeError(ErrorCode::Io, "no destination given");
+    }
+    Result<std::vector<std::uint8_t>> bytes = encode(model);
+    if (!bytes) {
+        return bytes.error();
+    }
+    return tarvik::writeFileAtomically(path, bytes.value());
+}
+
 std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
                               bool alphaTableFlag) {
     if (alpha == 0) {

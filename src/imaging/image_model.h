@@ -105,11 +105,19 @@ Result<std::vector<std::uint8_t>> encodeBitmap(const ImageModel& model);
 Status decodeCompressed(std::span<const std::uint8_t> file, ImageModel& model);
 Result<std::vector<std::uint8_t>> encodeCompressed(const ImageModel& model);
 
-// File wrappers. Writers replace the target only after a complete write (temporary file + rename).
+// File wrappers: the file's bytes read and decoded, or encoded and written. Writers replace the target only
+// after a complete write (temporary file + rename).
 Status LoadBitmapImage(const std::filesystem::path& path, ImageModel& model);
 Status SaveBitmapImage(const std::filesystem::path& path, const ImageModel& model);
 Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model);
 Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& model);
+
+// What the wrappers share: decoding what was read, failing with the read's reason; refusing an empty
+// destination, encoding, then writing the bytes atomically.
+using Decoder = Status (*)(std::span<const std::uint8_t> file, ImageModel& model);
+using Encoder = Result<std::vector<std::uint8_t>> (*)(const ImageModel& model);
+Status loadDecoded(const Result<std::vector<std::uint8_t>>& file, Decoder decode, ImageModel& model);
+Status saveEncoded(const std::filesystem::path& path, const ImageModel& model, Encoder encode);
 
 // Reads a Windows bitmap's header and statistics as LoadBitmapImage does, streaming, without keeping the
 // pixels (Pixels is left empty): what an information report needs, at a fraction of the memory.

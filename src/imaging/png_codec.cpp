@@ -183,11 +183,7 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
 }
 
 Status LoadPngImage(const std::filesystem::path& path, ImageModel& model) {
-    Result<std::vector<std::uint8_t>> file = tarvik::readWholeFile(path, MaxPngFileBytes);
-    if (!file) {
-        return file.error();
-    }
-    return decodePng(file.value(), model);
+    return loadDecoded(tarvik::readWholeFile(path, MaxPngFileBytes), decodePng, model);
 }
 
 Result<std::vector<std::uint8_t>> encodePng(const ImageModel& model) {
@@ -245,14 +241,7 @@ Result<std::vector<std::uint8_t>> encodePng(const ImageModel& model) {
 }
 
 Status SavePngImage(const std::filesystem::path& path, const ImageModel& model) {
-    if (path.empty()) {
-        return makeError(ErrorCode::Io, "no destination given");
-    }
-    Result<std::vector<std::uint8_t>> bytes = encodePng(model);
-    if (!bytes) {
-        return bytes.error();
-    }
-    return tarvik::writeFileAtomically(path, bytes.value());
+    return saveEncoded(path, model, encodePng);
 }
 
 }  // namespace imaging

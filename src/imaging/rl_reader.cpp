@@ -345,11 +345,7 @@ Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem
 }
 
 Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model) {
-    Result<std::vector<std::uint8_t>> bytes = readImageFile(path, Reader::Compressed);
-    if (!bytes) {
-        return bytes.error();
-    }
-    return decodeCompressed(bytes.value(), model);
+    return loadDecoded(readImageFile(path, Reader::Compressed), decodeCompressed, model);
 }
 
 }  // namespace imaging

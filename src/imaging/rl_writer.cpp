@@ -137,14 +137,7 @@ Result<std::vector<std::uint8_t>> encodeCompressed(const ImageModel& model) {
 }
 
 Status SaveCompressedImage(const std::filesystem::path& path, const ImageModel& model) {
-    if (path.empty()) {
-        return tarvik::makeError(ErrorCode::Io, "no destination given");
-    }
-    Result<std::vector<std::uint8_t>> bytes = encodeCompressed(model);
-    if (!bytes) {
-        return bytes.error();
-    }
-    return tarvik::writeFileAtomically(path, bytes.value());
+    return saveEncoded(path, model, encodeCompressed);
 }
 
 }  // namespace imaging
