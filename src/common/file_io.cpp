@@ -476,9 +476,10 @@ void AtomicFileWriter::discard() {
     m_slot = -1;
 }
 
-void AtomicFileWriter::rawWrite(const std::uint8_t* data, std::size_t size) {
+void AtomicFileWriter::rawWrite(const std::uint8_t* data, std::size_t size, std::optional<std::uint64_t> offset) {
     while (size > 0 && m_writeError == 0) {
-        const ssize_t done = ::write(m_file.fd(), data, size);
+        const ssize_t done = offset ? ::pwrite(m_file.fd(), data, size, static_cast<off_t>(*offset))
+                                    : ::write(m_file.fd(), data, size);
         if (done < 0) {
             if (errno != EINTR) {
                 m_writeError = errno;
@@ -487,6 +488,9 @@ void AtomicFileWriter::rawWrite(const std::uint8_t* data, std::size_t size) {
         }
         data += done;
         size -= static_cast<std::size_t>(done);
+        if (offset) {
+            *offset += static_cast<std::uint64_t>(done);
+        }
     }
 }
 
@@ -540,20 +544,7 @@ void AtomicFileWriter::writeAt(std::span<const std::uint8_t> bytes, std::uint64_
     if (!m_file.valid() || !flushBuffer()) {
         return;
     }
-    const std::uint8_t* data = bytes.data();
-    std::size_t size = bytes.size();
-    while (size > 0 && m_writeError == 0) {
-        const ssize_t done = ::pwrite(m_file.fd(), data, size, static_cast<off_t>(offset));
-        if (done < 0) {
-            if (errno != EINTR) {
-                m_writeError = errno;
-            }
-            continue;
-        }
-        data += done;
-        size -= static_cast<std::size_t>(done);
-        offset += static_cast<std::uint64_t>(done);
-    }
+    rawWrite(bytes.data(), bytes.size(), offset);
 }
 
 Status AtomicFileWriter::commit(ReplaceGate* gate) {

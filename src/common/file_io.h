@@ -126,7 +126,8 @@ private:
                      std::optional<mode_t> newPermissions);
     void start(bool buffered, std::optional<mode_t> newPermissions);
     bool flushBuffer();
-    void rawWrite(const std::uint8_t* data, std::size_t size);
+    // At `offset` when one is given, else at the current position.
+    void rawWrite(const std::uint8_t* data, std::size_t size, std::optional<std::uint64_t> offset = {});
     void discard();
 
     FileHandle m_folder;

@@ -28,41 +28,19 @@ void emptyKeepingSmall(std::vector<T>& values) {
 }  // namespace
 
 void ResetImageModel(ImageModel& model) {
-    model.BmpSignature = "  ";
-    model.BmpFileSize = 0;
-    model.BmpReserved = 0;
-    model.BmpDataOffset = 0;
-    model.BmpHeaderSize = 0;
-    model.Width = 0;
-    model.Height = 0;
-    model.BmpPlanes = 0;
-    model.BitDepth = 0;
-    model.BmpCompression = 0;
-    model.BmpImageSize = 0;
-    model.BmpXPelsPerMeter = 0;
-    model.BmpYPelsPerMeter = 0;
-    model.BmpColorsUsed = 0;
-    model.BmpColorsImportant = 0;
-    model.WindowsColorCount = 0;
-    model.CompressedColorCount = 0;
-    model.AlphaPixelCount = 0;
-    model.TransparentPixelCount = 0;
-
     // A batch run resets between files: the memory of an ordinary image is kept for the next one, which
     // would otherwise take fresh pages from the system every file; a large image's memory is given back.
-    emptyKeepingSmall(model.Pixels);
-    emptyKeepingSmall(model.PaletteAlphas);
-    emptyKeepingSmall(model.PaletteColors);
-    emptyKeepingSmall(model.RlAlphaTable);
-    emptyKeepingSmall(model.RlPalette);
-
-    model.RlSignature = "  ";
-    model.RlAlphaFlag = 0;
-    model.RlWidth = 0;
-    model.RlHeight = 0;
-    model.RlPaletteCount = 0;
-    model.RlRowTableLength = 0;
-    model.RlKeyColor = 0;
+    ImageModel fresh;
+    const auto keep = [](auto& from, auto& into) {
+        emptyKeepingSmall(from);
+        into.swap(from);
+    };
+    keep(model.Pixels, fresh.Pixels);
+    keep(model.PaletteColors, fresh.PaletteColors);
+    keep(model.PaletteAlphas, fresh.PaletteAlphas);
+    keep(model.RlPalette, fresh.RlPalette);
+    keep(model.RlAlphaTable, fresh.RlAlphaTable);
+    model = std::move(fresh);
 }
 
 Result<std::string> ReadSignature(const std::filesystem::path& path) {
