@@ -173,7 +173,9 @@ public:
     void reportUnlisted(const UnlistedFolder& folder) {
         EntryResult result;
         result.entry = folder.folder;
-        settle(result, Outcome::Failed, Reason::FolderUnlisted, folder.reason);
+        result.outcome = Outcome::Failed;
+        result.reason = Reason::FolderUnlisted;
+        result.detail = folder.reason;
         ++m_summary.failed;
         ++m_summary.byReason[static_cast<std::size_t>(result.reason)];
         m_observer.onEntry(result, Progress{0, m_summary.count});

@@ -117,16 +117,21 @@ Status readInto(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit, s
     if (bytes.size() >= limit) {
         return {};
     }
-    struct stat info {};
-    if (::fstat(fd, &info) != 0) {
-        return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
-    }
-    const std::uint64_t expected = std::min(static_cast<std::uint64_t>(info.st_size), limit);
-    if (expected > maxBytes) {
-        return makeError(ErrorCode::TooLarge, "file too large");
+    // A small read is asked for whole; only a larger one is sized by the file, so a reader taking a file in
+    // two small steps (its head, then the rest) asks the system for nothing more than the reads.
+    constexpr std::uint64_t MinPiece = 1 << 16;
+    std::uint64_t expected = limit;
+    if (limit - bytes.size() > MinPiece) {
+        struct stat info {};
+        if (::fstat(fd, &info) != 0) {
+            return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
+        }
+        expected = std::min(static_cast<std::uint64_t>(info.st_size), limit);
+        if (expected > maxBytes) {
+            return makeError(ErrorCode::TooLarge, "file too large");
+        }
     }
     // Past the expected end (a growing file), pieces that double what is held.
-    constexpr std::uint64_t MinPiece = 1 << 16;
     while (bytes.size() < limit) {
         const std::uint64_t held = bytes.size();
         if (held > maxBytes) {
