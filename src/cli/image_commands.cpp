@@ -1,6 +1,8 @@
 // `tarvikbmp info|compress|decompress`: the image tab's single-image job from a terminal. Scripts rely on
 // the names, the JSON keys and the exit codes (0 done, 1 failed, 2 usage).
 
+#include <sys/stat.h>
+
 #include <cmath>
 #include <algorithm>
 #include <cstdint>
@@ -221,6 +223,23 @@ int runInfo(const std::string& file, bool json) {
     return ExitOk;
 }
 
+// A new output takes the permission bits of the file it is made from: a private picture stays private.
+std::optional<mode_t> permissionsOf(const std::string& path) {
+    struct stat info {};
+    if (::stat(path.c_str(), &info) != 0) {
+        return std::nullopt;
+    }
+    return info.st_mode & 0777;
+}
+
+imaging::Status saveWithPermissions(const std::string& out, const imaging::Result<std::vector<std::uint8_t>>& bytes,
+                                    std::optional<mode_t> permissions) {
+    if (!bytes) {
+        return bytes.error();
+    }
+    return tarvik::writeFileAtomically(out, *bytes, permissions);
+}
+
 struct ConversionOptions {
     bool fit = false;
     bool dither = false;
@@ -248,7 +267,7 @@ int runFit(const std::string& in, const std::string& out, imaging::FileKind kind
         fail(in, "cannot fit: " + fitted.error().detail);
         return ExitFailed;
     }
-    if (const tarvik::Status written = tarvik::writeFileAtomically(out, fitted->rl); !written) {
+    if (const tarvik::Status written = tarvik::writeFileAtomically(out, fitted->rl, permissionsOf(in)); !written) {
         return failWriting(in, out, written.error(), "");
     }
     if (!options.quiet) {
@@ -274,7 +293,12 @@ int runCompress(const std::string& in, const std::string& out, const ConversionO
     imaging::Status status;
     if (*kind == imaging::FileKind::Bitmap) {
         // Reads the bitmap once, without the pixel records: the same bytes as load-then-save.
-        status = imaging::compressBitmapFile(in, out, model);
+        status = imaging::compressBitmapFile(in, model, [&](std::vector<std::uint8_t> bytes) -> imaging::Status {
+            if (const tarvik::Status written = tarvik::writeFileAtomically(out, bytes, permissionsOf(in)); !written) {
+                return tarvik::makeError(imaging::ErrorCode::Io, "cannot write " + out + ": " + written.error().detail);
+            }
+            return {};
+        });
         warnIfAllTransparent(in, model);
         if (!status && status.error().code == imaging::ErrorCode::Io) {
             fail(in, status.error().detail);
@@ -283,7 +307,8 @@ int runCompress(const std::string& in, const std::string& out, const ConversionO
     } else if (status = imaging::LoadPngImage(in, model); !status) {
         fail(in, status.error().detail);
         return ExitFailed;
-    } else if (status = imaging::SaveCompressedImage(out, model); !status && status.error().code == imaging::ErrorCode::Io) {
+    } else if (status = saveWithPermissions(out, imaging::encodeCompressed(model), permissionsOf(in));
+               !status && status.error().code == imaging::ErrorCode::Io) {
         fail(out, "cannot write: " + status.error().detail);
         return ExitFailed;
     }
@@ -309,7 +334,7 @@ int runDecompress(const std::string& in, const std::string& out) {
     imaging::ImageModel model;
     if (!imaging::namesPngFile(out)) {
         // Row by row: the memory needed does not grow with the image. A failed write names OUT in its detail.
-        if (const imaging::Status status = imaging::decompressFile(in, out, model); !status) {
+        if (const imaging::Status status = imaging::decompressFile(in, out, model, permissionsOf(in)); !status) {
             fail(in, status.error().detail);
             return ExitFailed;
         }
@@ -319,7 +344,7 @@ int runDecompress(const std::string& in, const std::string& out) {
         fail(in, loaded.error().detail);
         return ExitFailed;
     }
-    const imaging::Status saved = imaging::SavePngImage(out, model);
+    const imaging::Status saved = saveWithPermissions(out, imaging::encodePng(model), permissionsOf(in));
     if (!saved) {
         return failWriting(in, out, saved.error(), "cannot decompress: ");
     }

@@ -618,13 +618,14 @@ Status writeFileAtomically(const FileHandle& folder, const std::string& name, co
     return writer.commit(gate);
 }
 
-Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
+Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t> bytes,
+                           std::optional<mode_t> newPermissions) {
     const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     FileHandle folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
         return makeError(ErrorCode::Io, "cannot create a file in " + parent.string() + ": " + systemErrorText(errno));
     }
-    return writeFileAtomically(folder, target.filename().string(), target.string(), bytes);
+    return writeFileAtomically(folder, target.filename().string(), target.string(), bytes, newPermissions);
 }
 
 }  // namespace tarvik

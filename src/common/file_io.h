@@ -147,7 +147,8 @@ private:
 };
 
 // One-call form of AtomicFileWriter.
-Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
+                           std::optional<mode_t> newPermissions = {});
 Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
                            std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions = {},
                            ReplaceGate* gate = nullptr);

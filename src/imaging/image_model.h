@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -152,7 +153,9 @@ Status inspectCompressedImage(const std::filesystem::path& path, ImageModel& mod
 // LoadCompressedImage then SaveBitmapImage without holding the image: the rows are decoded and written a
 // block at a time, so the memory needed is the RL file and about a megabyte, whatever the image's size.
 // Same bytes and same refusals as the two calls; the target is left as it was on any failure.
-Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model);
+// A new target gets `newPermissions` (less the umask) when given, as AtomicFileWriter does.
+Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model,
+                      std::optional<mode_t> newPermissions = {});
 // The same into a writer the caller commits (nothing is committed on failure).
 Status writeDecompressed(std::span<const std::uint8_t> file, ImageModel& model, tarvik::AtomicFileWriter& out);
 

@@ -326,7 +326,8 @@ Status writeDecompressed(std::span<const std::uint8_t> file, ImageModel& model, 
     return {};
 }
 
-Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model) {
+Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model,
+                      std::optional<mode_t> newPermissions) {
     if (target.empty()) {
         return makeError(ErrorCode::Io, "no destination given");
     }
@@ -334,7 +335,7 @@ Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem
     if (!bytes) {
         return bytes.error();
     }
-    tarvik::AtomicFileWriter out(target);
+    tarvik::AtomicFileWriter out(target, newPermissions);
     if (Status status = writeDecompressed(bytes.value(), model, out); !status) {
         return status;
     }

@@ -307,5 +307,61 @@ TEST(HostileTrees, ControlCharactersInNamesReachNoTerminal) {
     EXPECT_NE(single.err.find("pwned"), std::string::npos) << single.err;
 }
 
+// A new target takes its source's permission bits: a private bitmap must not become an RL file everyone can
+// read. A replaced target keeps its own bits and, when running as root, its owner.
+TEST(HostilePermissions, TargetsTakeTheSourcesBitsAndReplacementsKeepTheirOwn) {
+    ScratchDir root;
+    const fs::path src = root / "src", bak = root / "bak";
+    const Bytes bitmap = spriteBitmap(9, 9, 85), rl = expectedCompressed(bitmap);
+    writeFile(src / "private.bmp", bitmap);
+    writeFile(src / "group.bmp", rl);  // copied with --copy
+    writeFile(src / "replaced.bmp", bitmap);
+    writeFile(bak / "replaced.bmp", Bytes{'o', 'l', 'd'});
+    const mode_t mask = umask(022);
+    chmod((src / "private.bmp").c_str(), 0600);
+    chmod((src / "group.bmp").c_str(), 0640);
+    chmod((src / "replaced.bmp").c_str(), 0600);
+    chmod((bak / "replaced.bmp").c_str(), 0664);
+    const bool root_ = geteuid() == 0;
+    if (root_) {
+        ASSERT_EQ(lchown((bak / "replaced.bmp").c_str(), 65534, 65534), 0);
+    }
+    const auto modeOf = [](const fs::path& path) {
+        struct stat info {};
+        EXPECT_EQ(stat(path.c_str(), &info), 0) << path;
+        return info.st_mode & 07777;
+    };
+
+    const RunResult batch = runTool({"batch", "compress", src.string(), bak.string(), "--copy"});
+    EXPECT_EQ(batch.exitCode, 0) << describe(batch);
+    EXPECT_EQ(modeOf(bak / "private.bmp"), 0600u);
+    EXPECT_EQ(modeOf(bak / "group.bmp"), 0640u);
+    EXPECT_EQ(readFile(bak / "replaced.bmp"), rl);
+    EXPECT_EQ(modeOf(bak / "replaced.bmp"), 0664u);
+    if (root_) {
+        struct stat info {};
+        ASSERT_EQ(stat((bak / "replaced.bmp").c_str(), &info), 0);
+        EXPECT_EQ(info.st_uid, 65534u);
+        EXPECT_EQ(info.st_gid, 65534u);
+    }
+    // The single conversions likewise, both ways.
+    const RunResult compress = runTool({"compress", (src / "private.bmp").string(), (root / "one.rl").string()});
+    EXPECT_EQ(compress.exitCode, 0) << describe(compress);
+    EXPECT_EQ(modeOf(root / "one.rl"), 0600u);
+    const RunResult decompress = runTool({"decompress", (root / "one.rl").string(), (root / "back.bmp").string()});
+    EXPECT_EQ(decompress.exitCode, 0) << describe(decompress);
+    EXPECT_EQ(modeOf(root / "back.bmp"), 0600u);
+    const RunResult png = runTool({"decompress", (root / "one.rl").string(), (root / "back.png").string()});
+    EXPECT_EQ(png.exitCode, 0) << describe(png);
+    EXPECT_EQ(modeOf(root / "back.png"), 0600u);
+    const RunResult fromPng = runTool({"compress", (root / "back.png").string(), (root / "two.rl").string()});
+    EXPECT_EQ(fromPng.exitCode, 0) << describe(fromPng);
+    EXPECT_EQ(modeOf(root / "two.rl"), 0600u);
+    const RunResult fit = runTool({"compress", "--fit", (root / "back.png").string(), (root / "three.rl").string()});
+    EXPECT_EQ(fit.exitCode, 0) << describe(fit);
+    EXPECT_EQ(modeOf(root / "three.rl"), 0600u);
+    umask(mask);
+}
+
 }  // namespace
 }  // namespace hostile
