@@ -67,9 +67,9 @@ bool writeBitmap(const std::filesystem::path& path, int bits, const std::vector<
     put32(34, static_cast<std::uint32_t>(stride * Side));
     put32(38, 2835);
     put32(42, 2835);
-    for (std::size_t y = 0; y < Side; ++y) {
+    for (std::size_t y = 0; y < static_cast<std::size_t>(Side); ++y) {
         std::uint8_t* dst = file.data() + 54 + y * stride;
-        for (std::size_t x = 0; x < Side; ++x) {
+        for (std::size_t x = 0; x < static_cast<std::size_t>(Side); ++x) {
             const Rgba& p = pixels[y * Side + x];
             *dst++ = p.b;
             *dst++ = p.g;

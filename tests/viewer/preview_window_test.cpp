@@ -139,7 +139,9 @@ class PreviewWindowTest : public QObject {
             w->dialogs->openAnswers << path;
             QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
             // Remembered options may have started work on the image as the RL file shows it.
-            QTest::qWaitFor([this] { return !m_tab->shownImagePending(); }, 60000);
+            if (!QTest::qWaitFor([this] { return !m_tab->shownImagePending(); }, 60000)) {
+                QTest::qFail("the image as the RL file shows it never arrived", __FILE__, __LINE__);
+            }
         }
         return path;
     }
