@@ -10,6 +10,7 @@
 #include <new>
 #include <unordered_map>
 #include <unordered_set>
+#include <utility>
 
 #include "bmp_format.h"
 #include "colour_space.h"
@@ -328,6 +329,25 @@ PixelRecord snapToRl(const PixelRecord& pixel) {
     return {pixel.Color & 0x00F8FCF8, rl::alphaFromLevel(rl::alphaTableByte(pixel.Alpha))};
 }
 
+bool changedByFitting(const PixelRecord& input, const PixelRecord& shown) {
+    const PixelRecord snapped = snapToRl(input);
+    if (snapped.Alpha != shown.Alpha) {
+        return true;
+    }
+    if (snapped.Alpha == 0) {
+        return false;  // transparent either way: its colour is never shown
+    }
+    // Red and blue keep 5 bits (steps of 8), green 6 (steps of 4).
+    for (const auto& [shift, step] : {std::pair{0, 8}, std::pair{8, 4}, std::pair{16, 8}}) {
+        const int cut = static_cast<int>((snapped.Color >> shift) & 0xFF);
+        const int got = static_cast<int>((shown.Color >> shift) & 0xFF);
+        if (got != cut && got != cut + step) {
+            return true;
+        }
+    }
+    return false;
+}
+
 std::int32_t freeStepCombinations(const ImageModel& input) {
     detail::SnappedSet seen;
     for (const PixelRecord& p : input.Pixels) {
@@ -436,7 +456,7 @@ Result<Fitted> fit(const ImageModel& input, const FitOptions& options) {
     fitted.rl = std::move(bytes.value());
     report.combinationsAfter = model.CompressedColorCount;
     for (std::size_t i = 0; i < image.size(); ++i) {
-        report.pixelsChanged += image[i].Color != snapped[i].Color || image[i].Alpha != snapped[i].Alpha ? 1 : 0;
+        report.pixelsChanged += changedByFitting(input.Pixels[i], image[i]) ? 1 : 0;
     }
     report.psnr = premultipliedPsnr(input.Pixels, image);
     return fitted;

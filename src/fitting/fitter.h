@@ -46,6 +46,12 @@ std::string reportLine(const FitReport& report);
 // transparent (0, black) below alpha 7.
 PixelRecord snapToRl(const PixelRecord& pixel);
 
+// Whether `shown` (a pixel the RL file can show) shows `input` otherwise than the format's own loss would:
+// another alpha, or a colour channel at neither of the two values the file can show either side of the
+// input's. Plain conversion cuts a channel down and the fitter rounds it to the nearer one, so a flat area
+// the fitter kept as close as it can does not count as changed.
+bool changedByFitting(const PixelRecord& input, const PixelRecord& shown);
+
 // Colour/alpha combinations the image has once every pixel is snapped (needs the model's Pixels).
 std::int32_t freeStepCombinations(const ImageModel& input);
 

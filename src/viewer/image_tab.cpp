@@ -269,7 +269,7 @@ ImageTab::ShownImage makeShownImage(const std::shared_ptr<const imaging::ImageMo
         return result;
     }
     result.differences =
-        differenceMask(*bitmap, PixelOrder::BottomRowFirst, fitting::snapToRl, *image, PixelOrder::TopRowFirst);
+        differenceMask(*bitmap, PixelOrder::BottomRowFirst, fitting::changedByFitting, *image, PixelOrder::TopRowFirst);
     result.image = std::move(image);
     return result;
 }

@@ -99,7 +99,7 @@ bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std:
 }
 
 std::vector<std::uint8_t> differenceMask(const imaging::ImageModel& reference, PixelOrder referenceOrder,
-                                         PixelNormaliser normalise, const imaging::ImageModel& image,
+                                         PixelChange changed, const imaging::ImageModel& image,
                                          PixelOrder imageOrder) {
     if (!holdsImage(reference) || !holdsImage(image) || reference.Width != image.Width ||
         reference.Height != image.Height) {
@@ -116,8 +116,7 @@ std::vector<std::uint8_t> differenceMask(const imaging::ImageModel& reference, P
         const imaging::PixelRecord* got = image.Pixels.data() + rowOf(imageOrder, y) * width;
         std::uint8_t* const line = mask.data() + y * width;
         for (std::size_t x = 0; x < width; ++x) {
-            const imaging::PixelRecord expected = normalise(want[x]);
-            line[x] = expected.Color != got[x].Color || expected.Alpha != got[x].Alpha ? 1 : 0;
+            line[x] = changed(want[x], got[x]) ? 1 : 0;
         }
     }
     return mask;

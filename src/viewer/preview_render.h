@@ -65,12 +65,12 @@ inline constexpr std::uint8_t AlphaMaskBlack = 1;
 bool renderAlphaChannel(const imaging::ImageModel& model, PixelOrder order, std::uint8_t* bits,
                         std::size_t bytesPerLine);
 
-// Where two images of the same size differ, one byte per pixel (1 = differs), rows top first. `reference`
-// is taken through `normalise` first, so that what the RL format cannot hold anyway (the low colour bits,
-// the exact alpha) need not count. Empty when either holds no complete image or the sizes differ.
-using PixelNormaliser = imaging::PixelRecord (*)(const imaging::PixelRecord&);
+// Where two images of the same size differ, one byte per pixel (1 = differs), rows top first, as `changed`
+// tells for each reference pixel and image pixel (so that what the RL format cannot hold anyway need not
+// count). Empty when either holds no complete image or the sizes differ.
+using PixelChange = bool (*)(const imaging::PixelRecord& reference, const imaging::PixelRecord& shown);
 std::vector<std::uint8_t> differenceMask(const imaging::ImageModel& reference, PixelOrder referenceOrder,
-                                         PixelNormaliser normalise, const imaging::ImageModel& image,
+                                         PixelChange changed, const imaging::ImageModel& image,
                                          PixelOrder imageOrder);
 
 // The differences view over a picture of 0xFFRRGGBB words: differing pixels magenta, the others dimmed

@@ -211,3 +211,38 @@ TEST(Assessment, BitmapFilesAndImagesInMemoryAgree) {
 }
 
 }  // namespace
+
+// A pixel counts as changed only when the fitted file shows it otherwise than the format's own loss would.
+TEST(Fit, PixelsChangedLeaveOutTheFormatsOwnRounding) {
+    const PixelRecord input{0x00'1E'5A'D6, 255};  // red 214, green 90, blue 30
+    const struct {
+        const char* name;
+        PixelRecord shown;
+        bool changed;
+    } rows[] = {
+        {"cut down as plain conversion does", {0x00'18'58'D0, 255}, false},
+        {"rounded up one step", {0x00'20'5C'D8, 255}, false},
+        {"red one step below the cut", {0x00'18'58'C8, 255}, true},
+        {"green two steps up", {0x00'18'60'D0, 255}, true},
+        {"another alpha", {0x00'18'58'D0, 239}, true},
+    };
+    for (const auto& row : rows) {
+        EXPECT_EQ(fitting::changedByFitting(input, row.shown), row.changed) << row.name;
+    }
+    // Transparent either way: the colour is never shown.
+    EXPECT_FALSE(fitting::changedByFitting(PixelRecord{0x00'12'34'56, 3}, PixelRecord{0, 0}));
+    EXPECT_TRUE(fitting::changedByFitting(PixelRecord{0x00'12'34'56, 3}, PixelRecord{0x00'10'30'50, 255}));
+}
+
+TEST(Fit, AFlatAreaKeptAsCloseAsTheFileAllowsIsNotCountedAsChanged) {
+    // Half the image one flat colour whose low bits round up, half a gradient of 400 colours.
+    std::vector<Rgba> pixels;
+    for (int i = 0; i < 800; ++i) {
+        pixels.push_back(i < 400 ? Rgba(214, 90, 30, 255) : Rgba((i * 7) % 256, (i * 3) % 256, i % 251, 255));
+    }
+    const ImageModel model = modelOf(40, 20, pixels);
+    auto fitted = fitImage(model);
+    ASSERT_TRUE(fitted) << fitted.error().detail;
+    ASSERT_TRUE(fitted->report.quantised);
+    EXPECT_LE(fitted->report.pixelsChanged, 400);
+}
