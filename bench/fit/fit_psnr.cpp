@@ -1,6 +1,6 @@
 // Quality of two reductions of one image, both as an RL file shows them: prints the PSNR (dB, premultiplied
 // RGBA) of our RL file and of another tool's PNG, the latter snapped to 5-6-5 colour and the 33 alpha
-// levels, against the original.
+// levels, against the input image.
 //
 //     fit_bench_psnr ORIGINAL.png OURS.rl THEIRS.png
 
