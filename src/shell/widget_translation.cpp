@@ -63,9 +63,7 @@ void apply(QWidget* widget, const settings::TextAssignment& assignment) {
             setCaption(widget, text);
         }
     }
-    if (assignment.toolTip) {
-        widget->setToolTip(widgetText(*assignment.toolTip));
-    }
+    widget->setToolTip(widgetText(assignment.toolTip));
 }
 
 struct WidgetControl {
@@ -105,9 +103,7 @@ bool TranslateForm(QWidget* window, settings::Language& language) {
         window->setWindowTitle(widgetText(*translation.title));
     }
     for (std::size_t i = 0; i < controls.size() && i < translation.controls.size(); ++i) {
-        for (const settings::TextAssignment& assignment : translation.controls[i]) {
-            apply(controls[i].widget, assignment);
-        }
+        apply(controls[i].widget, translation.controls[i]);
     }
     return true;
 }

@@ -8,28 +8,59 @@
 using namespace settings;
 using namespace testhelpers;
 
-TEST(ReadIniValue, DefaultsNamesBlanksQuotesAndTheCut) {
+namespace {
+
+// LF and CR LF mixed on purpose: both are read. The first "Language" belongs to no section.
+const fs::path& sampleIni() {
+    static const TempDir dir;
+    static const fs::path ini = [] {
+        std::string text = "Language=9\n; Folder1=/comment\n[ general ]\r\nEmpty=\r\nBlanks=   \n";
+        text += "  folder1 =  /home/u/Images  \nFOLDER2=\"  quoted  \"\nFolder3='/x'\nFolder4=\"/unbalanced\n";
+        text += "Language=2\nLanguage=3\nCut254=" + std::string(254, 'z') + "\nCut255=" + std::string(255, 'a');
+        text += "\r\nAccented=" + std::string(253, 'b') + "\xC3\xA9" + "ccc\r\n";
+        writeFile(dir / "a.ini", text);
+        return dir / "a.ini";
+    }();
+    return ini;
+}
+
+struct ReadRow {
+    const char* name;
+    const char* section;
+    const char* key;
+    std::string fallback, expected;
+};
+
+class ReadIniValueRow : public testing::TestWithParam<ReadRow> {};
+
+}  // namespace
+
+TEST_P(ReadIniValueRow, GivesTheStoredValueOrTheDefault) {
+    const ReadRow& row = GetParam();
+    EXPECT_EQ(ReadIniValue(sampleIni(), row.section, row.key, row.fallback), row.expected);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(ReadIniValue, ReadIniValueRow, testing::Values(
+    ReadRow{"OtherSectionGivesTheDefault", "OTHER", "Folder1", "x", "x"},
+    ReadRow{"EmptyValueGivesTheDefault", "General", "Empty", "c:\\", "c:\\"},
+    ReadRow{"BlankValueGivesTheDefault", "General", "Blanks", "c:\\", "c:\\"},
+    ReadRow{"EmptyValueAndEmptyDefault", "General", "Empty", "", ""},
+    ReadRow{"MissingKeyGivesTheDefault", "General", "Missing", "1", "1"},
+    ReadRow{"NamesIgnoreCaseAndBlanks", "General", "Folder1", "", "/home/u/Images"},
+    ReadRow{"DoubleQuotesAreDropped", "General", "folder2", "", "  quoted  "},
+    ReadRow{"SingleQuotesAreDropped", "General", "Folder3", "", "/x"},
+    ReadRow{"AnUnbalancedQuoteStays", "General", "Folder4", "", "\"/unbalanced"},
+    ReadRow{"TheFirstKeyInTheSectionWins", "General", "Language", "1", "2"},
+    ReadRow{"ValuesOf254BytesAreWhole", "General", "Cut254", "", std::string(254, 'z')},
+    ReadRow{"LongerValuesAreCutAt254Bytes", "General", "Cut255", "", std::string(254, 'a')},
+    ReadRow{"TheCutNeverSplitsACharacter", "General", "Accented", "", std::string(253, 'b') + "\xC3\xA9"}),
+    [](const testing::TestParamInfo<ReadRow>& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(ReadIniValue, AMissingFileGivesTheDefault) {
     TempDir dir;
     EXPECT_EQ(ReadIniValue(dir / "none.ini", "GENERAL", "Folder4", "c:\\"), "c:\\");
-    const auto ini = dir / "a.ini";
-    // LF and CR LF mixed on purpose: both are read. The first "Language" belongs to no section.
-    std::string text = "Language=9\n; Folder1=/comment\n[ general ]\r\nEmpty=\r\nBlanks=   \n";
-    text += "  folder1 =  /home/u/Images  \nFOLDER2=\"  quoted  \"\nFolder3='/x'\nFolder4=\"/unbalanced\n";
-    text += "Language=2\nLanguage=3\nCut254=" + std::string(254, 'z') + "\nCut255=" + std::string(255, 'a');
-    text += "\r\nAccented=" + std::string(253, 'b') + "\xC3\xA9" + "ccc\r\n";
-    writeFile(ini, text);
-    EXPECT_EQ(ReadIniValue(ini, "OTHER", "Folder1", "x"), "x");
-    // clang-format off
-    const std::vector<std::array<std::string, 3>> rows = {  // key, default, expected
-        {"Empty", "c:\\", "c:\\"}, {"Blanks", "c:\\", "c:\\"}, {"Empty", "", ""}, {"Missing", "1", "1"},
-        {"Folder1", "", "/home/u/Images"}, {"folder2", "", "  quoted  "}, {"Folder3", "", "/x"},
-        {"Folder4", "", "\"/unbalanced"}, {"Language", "1", "2"},  // the first in the section wins
-        {"Cut254", "", std::string(254, 'z')}, {"Cut255", "", std::string(254, 'a')},
-        {"Accented", "", std::string(253, 'b') + "\xC3\xA9"}};  // a character is never split
-    // clang-format on
-    for (const auto& [key, fallback, expected] : rows) {
-        EXPECT_EQ(ReadIniValue(ini, "General", key, fallback), expected) << key;
-    }
 }
 
 TEST(WriteIniValue, ReplacesInPlaceAndKeepsEverythingElse) {

@@ -23,43 +23,62 @@ struct LoadedLanguage {
     }
 };
 
-// One assignment as "key [#item] property=text tip=tooltip", "-" standing for "not set".
+// One assignment as "key property=text tip=tooltip", "-" standing for "not set".
 std::string describe(const TextAssignment& a) {
-    std::string out = a.key + (a.item ? " #" + std::to_string(*a.item) : "");
-    out +=
-        (a.property == TextProperty::Caption ? " caption=" : " text=") + (a.text ? "'" + *a.text + "'" : "-");
-    return out + " tip=" + (a.toolTip ? "'" + *a.toolTip + "'" : "-");
+    return a.key + (a.property == TextProperty::Caption ? " caption=" : " text=") +
+           (a.text ? "'" + *a.text + "'" : "-") + " tip='" + a.toolTip + "'";
 }
 
-}  // namespace
-
-TEST(GetLangString, LookupRulesEscapesAndTheSecondText) {
-    LoadedLanguage file(
+// One file holding every lookup rule's case; each row looks one key up in it.
+Language& sampleLanguage() {
+    static LoadedLanguage file(
         "Two=first\\nsecond|third\r\nUpper=a\\Nb\\Tc\\td\r\nBars=one|two|three\r\nEmpty=\r\n"
         "OnlyTip=|the tip\r\nSlash=a\\\\nb\\x\r\nAccents=D\xE9\x63ompression \x80 \x92 \x9C \x81\r\n"
         "Message_10=ten\r\nMainForm_LblTitre=long key\r\nTitre=short key\r\nMessage_1=one\r\n"
         "MainForm_PictMenu_0=\r\nMenu_0=Image\r\nUnix=1\nB=2\r\nLast=no end");
-    // clang-format off
-    const std::vector<std::array<std::string, 3>> rows = {  // key, text, second text
-        {"Two", "first\r\nsecond", "third"}, {"Bars", "one", "two|three"}, {"Empty", "", ""},
-        {"Upper", "a\r\nb\tc\td", ""},  // the second text is emptied even without "|"
-        {"OnlyTip", "", "the tip"}, {"Slash", "a\\\r\nb\\x", ""}, {"Missing", "", ""},
-        {"Accents", "D\u00E9compression \u20AC \u2019 \u0153 \u0081", ""},  // read as Windows-1252
-        {"Message_1", "one", ""},   // "=" must follow the key at once
-        {"Titre", "long key", ""},  // found inside an earlier line
-        {"Menu_0", "", ""},         // hidden by MainForm_PictMenu_0
-        {"titre", "", ""},          // case matters
-        {"Unix", "1\nB=2", ""},    // LF alone does not end a value
-        {"Last", "", ""}};          // no CR LF after it: never found
-    // clang-format on
-    for (const auto& [key, text, secondText] : rows) {
-        std::string second = "stale";
-        EXPECT_EQ(file.language.GetLangString(key, second, true), text) << key;
-        EXPECT_EQ(second, secondText) << key;
-    }
+    return file.language;
+}
+
+struct LookupRow {
+    const char* name;
+    const char* key;
+    std::string text, secondText;
+};
+
+class GetLangStringRow : public testing::TestWithParam<LookupRow> {};
+
+}  // namespace
+
+TEST_P(GetLangStringRow, GivesTheMainAndTheSecondText) {
+    const LookupRow& row = GetParam();
     std::string second = "stale";
-    EXPECT_EQ(file.language.GetLangString("Bars", second, false), "one");
-    EXPECT_EQ(second, "");  // not wanted: emptied
+    EXPECT_EQ(sampleLanguage().GetLangString(row.key, second, true), row.text);
+    EXPECT_EQ(second, row.secondText);
+}
+
+// clang-format off
+INSTANTIATE_TEST_SUITE_P(GetLangString, GetLangStringRow, testing::Values(
+    LookupRow{"EscapesAndTheFirstBarSplitTheTexts", "Two", "first\r\nsecond", "third"},
+    LookupRow{"OnlyTheFirstBarSplits", "Bars", "one", "two|three"},
+    LookupRow{"EmptyEntryGivesNothing", "Empty", "", ""},
+    LookupRow{"CapitalEscapesTooAndNoBarEmptiesTheSecond", "Upper", "a\r\nb\tc\td", ""},
+    LookupRow{"OnlyATooltip", "OnlyTip", "", "the tip"},
+    LookupRow{"ABackslashIsNoEscapeOfItsOwn", "Slash", "a\\\r\nb\\x", ""},
+    LookupRow{"MissingKey", "Missing", "", ""},
+    LookupRow{"ReadAsWindows1252", "Accents", "D\u00E9compression \u20AC \u2019 \u0153 \u0081", ""},
+    LookupRow{"EqualsMustFollowTheKeyAtOnce", "Message_1", "one", ""},
+    LookupRow{"FoundInsideAnEarlierLine", "Titre", "long key", ""},
+    LookupRow{"HiddenByALongerKeyEndingLikeIt", "Menu_0", "", ""},
+    LookupRow{"CaseMatters", "titre", "", ""},
+    LookupRow{"LineFeedAloneDoesNotEndAValue", "Unix", "1\nB=2", ""},
+    LookupRow{"NeverFoundWithoutAFinalLineEnd", "Last", "", ""}),
+    [](const testing::TestParamInfo<LookupRow>& info) { return std::string(info.param.name); });
+// clang-format on
+
+TEST(GetLangString, TheSecondTextIsEmptiedWhenNotWanted) {
+    std::string second = "stale";
+    EXPECT_EQ(sampleLanguage().GetLangString("Bars", second, false), "one");
+    EXPECT_EQ(second, "");
     EXPECT_EQ(windows1252ToUtf8(std::string("\x00\x7F\xA0\xFF", 4)), std::string("\x00\x7F\u00A0\u00FF", 6));
 }
 
@@ -109,42 +128,31 @@ TEST(LoadLanguageFile, AMissingFileIsCreatedEmptyAndReadAgainOnceFilled) {
     EXPECT_EQ(fresh.GetLangString("Menu_0"), "Picture");
 }
 
-TEST(TranslateForm, EachKindGetsItsPropertiesAndTheTitle) {
+TEST(TranslateForm, TextBoxesTakeTheirTextOthersTheirCaptionAllTheirTooltip) {
     LoadedLanguage file(
         "MainForm_LblTitre_0=Image path|Where the image is\r\nMainForm_LblOpt_0=\r\n"
-        "MainForm_TextCheminBMP=|Path of the open image\r\nMainForm_MnuFile=File|not a tooltip\r\n"
-        "MainForm_Bar_1=Open|Opens\r\nMainForm_Tabs_1=First\r\nMainForm_Columns_1=Name|ignored\r\n"
-        "MainForm_Status_2=Ready\r\n");
-    using enum ControlKind;
-    // clang-format off
-    const std::vector<ControlInfo> controls = {
-        {"LblTitre", 0, Other}, {"LblOpt", 0, Other}, {"TextCheminBMP", std::nullopt, TextBox},
-        {"MnuFile", std::nullopt, Menu}, {"Bar", std::nullopt, Toolbar, 2}, {"Tabs", std::nullopt, TabStrip, 1},
-        {"Columns", std::nullopt, ListView, 1}, {"Status", std::nullopt, StatusBar, 2}, {"CmdComp"}};
-    // clang-format on
+        "MainForm_TextCheminBMP=typed|Path of the open image\r\nMainForm_Bar_1=Open|Opens\r\n");
+    const std::vector<ControlInfo> controls = {{"LblTitre", 0},
+                                               {"LblOpt", 0},
+                                               {"TextCheminBMP", std::nullopt, ControlKind::TextBox},
+                                               {"CmdComp"}};
     const auto result = TranslateForm(file.language, "MainForm", controls);
     ASSERT_TRUE(result.applied);
     EXPECT_EQ(result.title, std::optional<std::string>(""));  // no "MainForm" entry: the title is emptied
     std::vector<std::string> got;
-    for (const auto& control : result.controls) {
-        for (const auto& assignment : control) {
-            got.push_back(describe(assignment));
-        }
+    for (const auto& assignment : result.controls) {
+        got.push_back(describe(assignment));
     }
     EXPECT_EQ(got, (std::vector<std::string>{
                        "MainForm_LblTitre_0 caption='Image path' tip='Where the image is'",
                        "MainForm_LblOpt_0 caption=- tip=''",  // empty entry: caption kept, tooltip cleared
-                       "MainForm_TextCheminBMP text=- tip='Path of the open image'",  // content kept
-                       "MainForm_MnuFile caption='File' tip=-",
-                       "MainForm_Bar_1 #1 caption='Open' tip='Opens'", "MainForm_Bar_2 #2 caption=- tip=''",
-                       "MainForm_Tabs_1 #1 caption='First' tip=''",  // no "|": the tab's tooltip is cleared
-                       "MainForm_Columns_1 #1 text='Name' tip=-", "MainForm_Status_1 #1 text=- tip=-",
-                       "MainForm_Status_2 #2 text='Ready' tip=-",
-                       "MainForm_CmdComp caption=- tip=''",  // no entry at all
+                       "MainForm_TextCheminBMP text='typed' tip='Path of the open image'",
+                       "MainForm_CmdComp caption=- tip=''",  // no entry at all; "MainForm_Bar_1" is never used
                    }));
 
     LoadedLanguage titled("MainForm=Tarvik\r\n");
     EXPECT_EQ(TranslateForm(titled.language, "MainForm", {}).title, std::optional<std::string>("Tarvik"));
+    EXPECT_EQ(controlKey("", {"LblTitre", 2}), "LblTitre_2");  // without a window name, no prefix
     Language none;  // no language can be loaded: nothing is applied
     none.setLanguageFilePath(file.dir / "missing folder" / "french.lng");
     const auto nothing = TranslateForm(none, "MainForm", controls);
