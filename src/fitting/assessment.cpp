@@ -6,7 +6,6 @@
 #include "fitter.h"
 #include "rl_encoder.h"
 #include "rl_runs.h"
-#include "snapped_set.h"
 
 namespace fitting {
 
@@ -22,7 +21,7 @@ public:
             m_longest = std::max(m_longest, imaging::rowCodeBytes(row, width));
         }
         for (std::size_t x = 0; x < width; ++x) {
-            m_snapped.insert(row[x]);
+            insertSnapped(m_snapped, row[x]);
         }
     }
 
@@ -48,7 +47,7 @@ public:
 private:
     bool m_withinPalette;
     std::size_t m_longest = 0;
-    detail::SnappedSet m_snapped;
+    imaging::detail::SparseBitset24 m_snapped;
 };
 
 }  // namespace

@@ -17,7 +17,6 @@
 #include "png_codec.h"
 #include "rl_format.h"
 #include "row_repair.h"
-#include "snapped_set.h"
 
 namespace fitting {
 
@@ -348,10 +347,17 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown) {
     return false;
 }
 
+void insertSnapped(imaging::detail::SparseBitset24& set, const PixelRecord& pixel) {
+    const PixelRecord shown = snapToRl(pixel);
+    if (shown.Alpha != 0) {
+        set.insert((static_cast<std::uint32_t>(imaging::ToRgb565(shown.Color)) << 8) | shown.Alpha);
+    }
+}
+
 std::int32_t freeStepCombinations(const ImageModel& input) {
-    detail::SnappedSet seen;
+    imaging::detail::SparseBitset24 seen;
     for (const PixelRecord& p : input.Pixels) {
-        seen.insert(p);
+        insertSnapped(seen, p);
     }
     return seen.size();
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "colour_sets.h"
 #include "image_model.h"
 
 namespace fitting {
@@ -54,6 +55,10 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown);
 
 // Colour/alpha combinations the image has once every pixel is snapped (needs the model's Pixels).
 std::int32_t freeStepCombinations(const ImageModel& input);
+
+// Adds the pixel to SET as the RL file shows it, keyed as the bitmap reader keys combinations; a pixel
+// the file shows transparent takes no palette entry and is left out.
+void insertSnapped(imaging::detail::SparseBitset24& set, const PixelRecord& pixel);
 
 // The input as a bitmap reader leaves it (Pixels bottom row first, statistics filled). An image that fits
 // is coded exactly as plain compression codes it. Refuses with the reason when no RL file can hold the

@@ -1,7 +1,7 @@
 #pragma once
 
-// Sets of 24-bit keys for the bitmap reader's statistics: distinct colours (0xBBGGRR) and distinct
-// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha). The cost is linear in the image whatever keys it
+// Sets of 24-bit keys for counting what an image holds: distinct colours (0xBBGGRR) and distinct
+// 5-6-5 colour/alpha combinations (rgb565 << 8 | alpha), in the bitmap reader's statistics and in fitting. The cost is linear in the image whatever keys it
 // holds, with no allocation per pixel, and the memory is kept from one image to the next: a batch run
 // decodes thousands of icons in a row, and fresh pages for every one of them would cost more than the
 // decoding.
@@ -31,8 +31,11 @@ public:
         const std::uint64_t bit = std::uint64_t{1} << (key & 63);
         const bool added = (word & bit) == 0;
         word |= bit;
+        m_size += added ? 1 : 0;
         return added;
     }
+
+    std::int32_t size() const { return m_size; }
 
     // Empties the set at the cost of the blocks it used. Their memory stays for the next image unless a
     // large one spread it past what small images need.
@@ -41,6 +44,7 @@ public:
             m_blockOf[top] = 0;
         }
         m_tops.clear();
+        m_size = 0;
         if (m_words.capacity() > RetainedWords) {
             std::vector<std::uint64_t>().swap(m_words);
             std::vector<std::uint16_t>().swap(m_tops);
@@ -58,6 +62,7 @@ private:
     std::array<std::uint16_t, BlockCount> m_blockOf{};  // block number + 1; 0 = not allocated
     std::vector<std::uint16_t> m_tops;                  // key >> BlockShift of each allocated block
     std::vector<std::uint64_t> m_words;
+    std::int32_t m_size = 0;
 };
 
 }  // namespace imaging::detail
