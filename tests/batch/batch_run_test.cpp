@@ -15,17 +15,16 @@ namespace {
 using batch::Direction;
 
 // Outcomes as "converted", "skipped/unknown type", ...; checks that they come in list order.
-class Recorder : public batch::RunObserver {
-public:
+struct Recorder : batch::RunObserver {
     void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
         std::string text(batch::outcomeText(result.outcome));
         if (result.reason != batch::Reason::None) {
             (text += '/') += batch::reasonText(result.reason);
         }
-        outcomes.push_back(text);
         // In list order; after a cancel, abandoned entries are passed over.
         EXPECT_EQ(progress.position, result.index + 1);
-        EXPECT_TRUE(outcomes.size() == 1 ? true : result.index > lastIndex);
+        EXPECT_TRUE(outcomes.empty() || result.index > lastIndex);
+        outcomes.push_back(text);
         lastIndex = result.index;
         if (cancelOnFirst) {
             cancelOnFirst->store(true);
@@ -132,6 +131,7 @@ TEST(BatchRun, TargetFormatFilesAreCopiedOnlyWithTheCopyOption) {
 
 TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
     for (unsigned jobs : {1u, 4u}) {
+        SCOPED_TRACE(numbered("jobs ", static_cast<int>(jobs)));
         TempDir dir;
         writeFile(dir / "src/crowded.bmp", bmpWithCombinations(254));
         writeFile(dir / "src/sub/r.bmp", rlOf(seededBmp(6)));
@@ -145,9 +145,9 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
                   }));
         fs::create_symlink("big.bmp", dir / "src/sub/link.bmp");
         runTree(dir / "src", dir / "src", {.copy = true, .jobs = jobs});
-        EXPECT_TRUE(fs::is_symlink(dir / "src/sub/link.bmp")) << jobs;
+        EXPECT_TRUE(fs::is_symlink(dir / "src/sub/link.bmp"));
         Tree tree = snapshot(dir / "src");
-        EXPECT_EQ(tree.size(), 24u) << jobs;  // files only: no temporaries left behind
+        EXPECT_EQ(tree.size(), 24u);  // files only: no temporaries left behind
         EXPECT_EQ(tree["crowded.bmp"], bmpWithCombinations(254));
         EXPECT_EQ(tree["sub/r.bmp"], rlOf(seededBmp(6)));
         EXPECT_EQ(tree["sub/n7.bmp"], rlOf(seededBmp(7)));
@@ -156,13 +156,13 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
 
 // Targets in the backup folder, temporaries (hidden names) left out.
 std::size_t targetCount(const fs::path& folder) {
-    std::size_t count = 0;
-    for (const auto& item : fs::directory_iterator(folder)) {
-        count += item.path().filename().string().starts_with(".") ? 0 : 1;
-    }
-    return count;
+    return static_cast<std::size_t>(std::ranges::count_if(
+        fs::directory_iterator(folder),
+        [](const auto& item) { return !item.path().filename().string().starts_with("."); }));
 }
 
+// Cancelled on the first report, before the start, and (six times, as the timing varies) by another thread
+// once a few targets are there, as "Annuler" would be.
 TEST(BatchRun, CancelStopsEveryEntryThatHasNotBegunToReplaceItsTarget) {
     TempDir dir;
     for (int i = 0; i < 80; ++i) {
@@ -170,26 +170,18 @@ TEST(BatchRun, CancelStopsEveryEntryThatHasNotBegunToReplaceItsTarget) {
                       return Rgba{x / 40 * 20 + i, y / 40};
                   }));
     }
-    struct Case {
-        unsigned jobs;
-        bool cancelBeforeStart;
-        bool cancelOnFirstReport;
-    };
-    const Case cases[] = {{1, false, true}, {4, true, false}, {16, false, false}, {16, false, false},
-                          {16, false, false}, {16, false, false}, {16, false, false}, {16, false, false}};
-    for (const Case c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.jobs << " jobs" << (c.cancelBeforeStart ? ", before start" : "")
-                                          << (c.cancelOnFirstReport ? ", on the first report" : ""));
+    for (int round = 0; round < 8; ++round) {
+        const bool onFirstReport = round == 0, beforeStart = round == 1;
+        const unsigned jobs = onFirstReport ? 1 : beforeStart ? 4 : 16;
+        SCOPED_TRACE(onFirstReport ? "on the first report"
+                     : beforeStart ? "before the start"
+                                   : "by a thread");
         fs::remove_all(dir / "out");
         fs::create_directories(dir / "out");
         Recorder recorder;
-        std::atomic<bool> cancel{c.cancelBeforeStart};
-        if (c.cancelOnFirstReport) {
-            recorder.cancelOnFirst = &cancel;
-        }
-        // Otherwise the flag is set by another thread once a few targets are there, as "Annuler" would be.
+        std::atomic<bool> cancel{beforeStart}, runOver{false};
+        recorder.cancelOnFirst = onFirstReport ? &cancel : nullptr;
         std::size_t targetsAtCancel = 0;
-        std::atomic<bool> runOver{false};
         std::thread watcher([&] {
             while (!runOver.load() && !cancel.load()) {
                 if (targetCount(dir / "out") >= 3) {
@@ -200,14 +192,12 @@ TEST(BatchRun, CancelStopsEveryEntryThatHasNotBegunToReplaceItsTarget) {
             }
         });
         const batch::Summary summary =
-            batch::run(planFor(dir / "src", dir / "out", {.jobs = c.jobs}), recorder, cancel);
+            batch::run(planFor(dir / "src", dir / "out", {.jobs = jobs}), recorder, cancel);
         runOver.store(true);
         watcher.join();
         const std::size_t targets = targetCount(dir / "out");
-        if (c.cancelBeforeStart) {
-            EXPECT_EQ(summary.processed, 0u);
-        } else if (c.cancelOnFirstReport) {
-            EXPECT_EQ(summary.processed, 1u);
+        if (beforeStart || onFirstReport) {
+            EXPECT_EQ(summary.processed, onFirstReport ? 1u : 0u);
         } else {
             EXPECT_LE(targets, targetsAtCancel + 2);
         }
@@ -227,7 +217,8 @@ void buildMixedTree(const fs::path& root) {
               }));
     writeFile(root / "src/b/a.bmp", seededBmp(9));
     for (int i = 0; i < 40; ++i) {
-        fs::path file = root / "src" / numbered("d", i % 4) / numbered("e", i % 3) / numbered("f", i, ".bmp");
+        const fs::path file =
+            root / "src" / numbered("d", i % 4) / numbered("e", i % 3) / numbered("f", i, ".bmp");
         writeFile(file, i % 7 == 3    ? rlOf(seededBmp(i))
                         : i % 11 == 5 ? bmpWithCombinations(254)
                         : i % 13 == 6 ? Bytes{'j', 'u', 'n', 'k'}
@@ -259,36 +250,36 @@ TEST(BatchRun, AnImageBeyondTheMemoryAtHandFailsItsEntryAndTheRunGoesOn) {
         GTEST_SKIP() << "address-space limits mean nothing under AddressSanitizer";
     }
     TempDir dir;
-    auto bands = [](int x, int y) { return Rgba{x / 300 * 30, y / 300 * 30, 99}; };
-    writeFile(dir / "src/a_large.bmp", makeBmp(2300, 2300, 24, bands));   // 15.9 MB: read whole
+    writeFile(dir / "src/a_large.bmp",  // 15.9 MB: read whole
+              makeBmp(2300, 2300, 24, [](int x, int y) {
+                  return Rgba{x / 300 * 30, y / 300 * 30, 99};
+              }));
     writeFile(dir / "src/b_small.bmp", seededBmp(3));
-    const batch::Plan plan = planFor(dir / "src", dir / "out");
     fs::create_directories(dir / "out");
+    const batch::Plan plan = planFor(dir / "src", dir / "out");
     const int code = inChild([&] {
         // Room for what runs now and a little more, not for a large image's pixel records.
-        std::ifstream statm("/proc/self/statm");
         std::uint64_t pages = 0;
-        statm >> pages;
-        const rlim_t bytes = static_cast<rlim_t>(pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE))) +
-                             (rlim_t{24} << 20);
+        std::ifstream("/proc/self/statm") >> pages;
+        const auto bytes = static_cast<rlim_t>(pages * static_cast<std::uint64_t>(::sysconf(_SC_PAGESIZE))) +
+                           (rlim_t{24} << 20);
         const rlimit limit{bytes, bytes};
-        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
-            return 10;
-        }
-        struct Failures : batch::RunObserver {
+        struct : batch::RunObserver {
             void onEntry(const batch::EntryResult& result, batch::Progress) override {
                 text += std::string(batch::outcomeText(result.outcome)) + " " + result.detail + ";";
             }
             std::string text;
         } failures;
         std::atomic<bool> cancel{false};
-        const batch::Summary summary = batch::run(plan, failures, cancel);
-        const bool expected = summary.failed == 1 && summary.converted == 1 &&
-                              failures.text.starts_with("failed not enough memory for a 2300\u00D72300 image;");
-        if (!expected) {
-            std::fprintf(stderr, "%s\n", failures.text.c_str());
+        if (::setrlimit(RLIMIT_AS, &limit) != 0) {
+            return 10;
         }
-        return expected ? 0 : 11;
+        const batch::Summary summary = batch::run(plan, failures, cancel);
+        std::fprintf(stderr, "%s\n", failures.text.c_str());
+        return summary.failed == 1 && summary.converted == 1 &&
+                       failures.text.starts_with("failed not enough memory for a 2300\u00D72300 image;")
+                   ? 0
+                   : 11;
     });
     EXPECT_EQ(code, 0);
     EXPECT_EQ(readFile(dir / "out/b_small.bmp"), rlOf(seededBmp(3)));

@@ -2,17 +2,21 @@
 
 // Trees of bitmaps for the batch tests, on top of the codec tests' hand-built files.
 
+#include <gmock/gmock.h>
+
 #include <algorithm>
 #include <functional>
 #include <map>
 
 #include "image_model.h"
+#include "png_codec.h"
 #include "test_images.h"
 
 namespace batch_test {
 
 using namespace imaging;
 using namespace testimages;
+using testing::HasSubstr;
 using Tree = std::map<std::string, Bytes>;
 using Names = std::vector<std::string>;
 
@@ -42,7 +46,7 @@ inline Bytes seededBmp(int seed, int bitDepth = 32) {
                    [&](int x, int y) { return colours[(x / 3 + y + seed) % 5]; });
 }
 
-// What the codecs make of a file, to compare with what a run wrote.
+// What the codecs make of a file, to compare with what a run wrote; empty when it does not load.
 inline Bytes rlOf(const Bytes& bmp) {
     ImageModel model;
     return decodeBitmap(bmp, model) ? encodeCompressed(model).value() : Bytes{};
@@ -50,6 +54,18 @@ inline Bytes rlOf(const Bytes& bmp) {
 inline Bytes bmpOf(const Bytes& rl) {
     ImageModel model;
     return decodeCompressed(rl, model) ? encodeBitmap(model).value() : Bytes{};
+}
+// The PNG file of a bitmap's pixels (a PNG stores the top row first).
+inline Bytes pngOf(const Bytes& bmp) {
+    ImageModel model, upright;
+    if (!decodeBitmap(bmp, model)) {
+        return {};
+    }
+    upright.Width = model.Width, upright.Height = model.Height, upright.RlAlphaFlag = 1;
+    for (auto row = model.Pixels.end(); row != model.Pixels.begin(); row -= model.Width) {
+        upright.Pixels.insert(upright.Pixels.end(), row - model.Width, row);
+    }
+    return encodePng(upright).value();
 }
 
 inline std::string numbered(std::string prefix, int n, const std::string& suffix = {}) {
