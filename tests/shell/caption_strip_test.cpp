@@ -102,30 +102,13 @@ private slots:
         QVERIFY(inkByRow[text.bottom()] > inkByRow[text.top()]);
     }
 
-    void systemColoursComeFromThePalette() {
-        QPalette palette = QApplication::palette();
-        palette.setColor(QPalette::Button, QColor(12, 34, 56));
-        QApplication::setPalette(palette);
-        cLogo logo;
-        QCOMPARE(logo.endRgb(), (cLogo::Rgb{12, 34, 56}));  // &H8000000F, the button face, by default
-        logo.setStartColor(0x8000000F);
-        QCOMPARE(logo.startRgb(), (cLogo::Rgb{12, 34, 56}));
-        logo.setStartColor(0x00563412);
-        QCOMPARE(logo.startRgb(), (cLogo::Rgb{0x12, 0x34, 0x56}));
-        QApplication::setPalette(QPalette());
-    }
-
+    // The tab font, 9.75 pt bold: sizes round to whole points, then to pixels (10 · 96 / 72 = 13.3).
     void fontRecordForTheTabFont() {
-        QFont font(QStringLiteral("Arial"));
-        font.setPointSizeF(9.75);
-        font.setBold(true);
+        QFont font = shell::arialFont(9.75, true);
         font.setItalic(true);
         const cLogo::LogFont record = cLogo::FontToLogFont(font, 96);
-        QCOMPARE(record.height, -13);  // 9.75 pt rounds to 10 pt: 10 · 96 / 72 = 13.3
-        QVERIFY(record.weight == 700 && record.italic && !record.underline);
+        QVERIFY(record.height == -13 && record.weight == 700 && record.italic && !record.underline);
         QCOMPARE(cLogo::FontToLogFont(shell::arialFont(8.25, false), 96).height, -11);  // 8 · 96 / 72 = 10.7
-        font.setFamily(QString(40, QLatin1Char('x')));
-        QCOMPARE(cLogo::FontToLogFont(font, 96).faceName.size(), 31);
     }
 };
 

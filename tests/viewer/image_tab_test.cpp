@@ -1,6 +1,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QtTest>
@@ -42,6 +43,8 @@ QByteArray exact() {
 QByteArray plain(int width, int height, int bitDepth = 24) {
     return bitmapBytes(width, height, bitDepth, [](int x, int y) { return Rgba{x * 50, y * 80, 7}; });
 }
+
+using Pixel = std::function<Rgba(int, int)>;
 
 QList<QRgb> pixels(const QImage& image) {  // RGB32 rows are never padded
     const auto* first = reinterpret_cast<const QRgb*>(image.constBits());
@@ -270,38 +273,25 @@ private slots:
     }
 
     // A PNG loads as the bitmap of its pixels would: the same panel, pictures and buttons, whichever way it
-    // comes (the dialog, the path box, a later start). Written by Qt's own PNG writer.
+    // comes. Written by Qt's own PNG writer.
     void aPngOpensAsTheBitmapOfItsPixels() {
-        const auto toPng = [this](const QString& name, const QByteArray& bitmap) {
-            imaging::ImageModel model;
-            const auto* bytes = reinterpret_cast<const std::uint8_t*>(bitmap.constData());
-            if (!imaging::decodeBitmap({bytes, std::size_t(bitmap.size())}, model)) {
-                return QString();
-            }
-            const bool alpha = model.BitDepth == 32;
-            QImage image(model.Width, model.Height, alpha ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-            for (int y = 0; y < model.Height; ++y) {  // bottom row first in the model
-                for (int x = 0; x < model.Width; ++x) {
-                    const imaging::PixelRecord p = model.Pixels[std::size_t((model.Height - 1 - y) * model.Width + x)];
-                    image.setPixel(x, y, qRgba(p.Color & 255, (p.Color >> 8) & 255, (p.Color >> 16) & 255, p.Alpha));
-                }
-            }
-            const QString path = file(name);
-            return image.save(path, "PNG") ? path : QString();
-        };
         // Fully transparent pixels black: a PNG writer need not keep the colour under alpha 0.
-        const QByteArray soft = bitmapBytes(5, 3, 32, [](int x, int y) {
+        const auto soft = [](int x, int y) {
             return x == y ? Rgba{0, 0, 0, 0} : Rgba{x * 60, y * 90, 200, x == 4 ? 255 : 40 * (x + y)};
-        });
-        const QByteArray opaque = plain(4, 3);
-        for (const QByteArray& bitmap : {soft, opaque}) {
-            open("as.bmp", bitmap);
+        };
+        const auto opaque = [](int x, int y) { return Rgba{x * 50, y * 80, 7}; };
+        for (const auto& [pixel, bitDepth] : {std::pair<Pixel, int>{soft, 32}, {opaque, 24}}) {
+            open("as.bmp", bitmapBytes(5, 3, bitDepth, pixel));
             const QString values = panel(), enabled = states();
             const QList<QImage> shown = pictures();
-            const QString png = toPng(QStringLiteral("as.png"), bitmap);
-            QVERIFY(!png.isEmpty());
-            open(png);
-            QCOMPARE(c().TextCheminBMP->text(), png);
+            QImage image(5, 3, bitDepth == 32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
+            for (int i = 0; i < 15; ++i) {
+                const Rgba p = pixel(i % 5, i / 5);
+                image.setPixel(i % 5, i / 5, qRgba(p.r, p.g, p.b, p.a));
+            }
+            QVERIFY(image.save(file("as.png"), "PNG"));
+            open(file("as.png"));
+            QCOMPARE(c().TextCheminBMP->text(), file("as.png"));
             QCOMPARE(panel(), values);
             QCOMPARE(states(), enabled);
             QCOMPARE(pictures(), shown);
@@ -310,39 +300,57 @@ private slots:
         QCOMPARE(c().LblColorDef->text(), QStringLiteral("24 Bits"));
 
         // The path box: a typed path opens with Enter; a name that is no file changes nothing.
-        const QString png = toPng(QStringLiteral("typed.png"), soft);
         open("other.bmp", plain(2, 2));
-        c().TextCheminBMP->setText(png);
+        c().TextCheminBMP->setText(file("as.png"));
         QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
         QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
         QCOMPARE(setting(w->home, "Folder1"), w->files.path());
         c().TextCheminBMP->setText(file("nothing-here.png"));
         QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
         QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
-
-        // Handed over by a later start.
-        open("other.bmp", plain(2, 2));
-        w->form.receivePaths({png});
-        QTRY_COMPARE(c().TextCheminBMP->text(), png);
-        QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
         // A PNG cut short loads nothing, as a bitmap cut short does.
-        QByteArray damaged = readFile(png);
+        QByteArray damaged = readFile(file("as.png"));
         damaged.chop(20);
         open("damaged.png", damaged);
         QCOMPARE(states(), QString());
     }
 
-    void filesHandedToTheWindowOpenOnTheImageTab() {
-        const QString path = file("given.bmp");
-        QVERIFY(writeFile(path, sprite()));
-        w->form.SelectTab(1);
-        w->form.receivePaths({path});
-        QTRY_COMPARE(w->form.frontPage(), 0);
-        QCOMPARE(c().TextCheminBMP->text(), path);
-        QCOMPARE(setting(w->home, "Folder1"), w->files.path());
-        QVERIFY(m_tab->preview() != nullptr && m_tab->preview()->isVisible());
-        w->form.SelectTab(2);  // a batch tab in front closes the preview
-        QTRY_VERIFY(m_tab->preview() == nullptr);
+    // A file handed over by a later start or dropped on the main window opens on the image tab as if chosen
+    // with "..."; a dropped folder or address is refused. A batch tab brought to the front closes the preview.
+    void filesHandedOverOrDroppedOpenOnTheImageTab() {
+        const auto drop = [this](const QString& path) {
+            QMimeData data;
+            data.setUrls({path.contains(':') ? QUrl(path) : QUrl::fromLocalFile(path)});
+            QDragEnterEvent enter(QPoint(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QCoreApplication::sendEvent(&w->form, &enter);
+            if (enter.isAccepted()) {
+                QDropEvent dropped(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+                QCoreApplication::sendEvent(&w->form, &dropped);
+            }
+            return enter.isAccepted();
+        };
+        QVERIFY(!drop(w->files.path()) && !drop(QStringLiteral("https://example.org/a.bmp")));
+        QVERIFY(writeFile(file("a/given.bmp"), sprite()));
+        QImage png(7, 5, QImage::Format_ARGB32);
+        png.fill(qRgba(10, 200, 30, 128));
+        QVERIFY(QDir().mkpath(file("b")) && png.save(file("b/given.png"), "PNG"));
+        for (const bool dropped : {false, true}) {
+            for (const QString& path : {file("a/given.bmp"), file("b/given.png")}) {
+                w->form.SelectTab(2);
+                QTRY_VERIFY(m_tab->preview() == nullptr);
+                if (dropped) {
+                    QVERIFY(drop(path));
+                } else {
+                    w->form.receivePaths({path});
+                }
+                QTRY_COMPARE(c().TextCheminBMP->text(), path);
+                QCOMPARE(w->form.frontPage(), 0);
+                QCOMPARE(setting(w->home, "Folder1"), QFileInfo(path).path());
+                QVERIFY(m_tab->preview() != nullptr && m_tab->preview()->isVisible());
+                QCOMPARE(c().LbLargeurImg->text(), path.endsWith(".png") ? "7 Pixel(s)" : "4 Pixel(s)");
+                QCOMPARE(c().LblColorDef->text(), QStringLiteral("32 Bits"));
+            }
+        }
     }
 };
 

@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QImage>
 #include <QTemporaryDir>
 
 #include <functional>
@@ -43,6 +44,14 @@ inline QByteArray bitmapBytes(int width, int height, int bitDepth,
         }
     }
     return toQByteArray(imaging::encodeBitmap(model));
+}
+
+// The 32-bit bitmap of an image's pixels, alpha kept.
+inline QByteArray bitmapOf(const QImage& image) {
+    return bitmapBytes(image.width(), image.height(), 32, [&](int x, int y) {
+        const QColor c = QColor::fromRgba(image.pixel(x, y));
+        return Rgba{c.red(), c.green(), c.blue(), c.alpha()};
+    });
 }
 
 // One row of `count` opaque pixels, each a different 5-6-5 colour.
