@@ -109,6 +109,17 @@ private slots:
         const cLogo::LogFont record = cLogo::FontToLogFont(font, 96);
         QVERIFY(record.height == -13 && record.weight == 700 && record.italic && !record.underline);
         QCOMPARE(cLogo::FontToLogFont(shell::arialFont(8.25, false), 96).height, -11);  // 8 · 96 / 72 = 10.7
+        font.setFamily(QString(40, QLatin1Char('x')));
+        QCOMPARE(cLogo::FontToLogFont(font, 96).faceName.size(), 31);
+    }
+
+    // Colours are plain &H00BBGGRR values or system colours; the default end colour is the button face.
+    void systemColoursComeFromThePalette() {
+        cLogo logo;
+        const QColor face = QApplication::palette().color(QPalette::Button);
+        QCOMPARE(logo.endRgb(), (cLogo::Rgb{face.red(), face.green(), face.blue()}));
+        logo.setStartColor(0x00563412);
+        QCOMPARE(logo.startRgb(), (cLogo::Rgb{0x12, 0x34, 0x56}));
     }
 };
 
