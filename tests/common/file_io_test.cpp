@@ -10,6 +10,19 @@
 using namespace testhelpers;
 using tarvik::ErrorCode;
 
+namespace {
+
+// Bytes with no short period, so a piece read or copied from the wrong place shows.
+Bytes pattern(std::size_t size) {
+    Bytes out(size);
+    for (std::size_t i = 0; i < size; ++i) {
+        out[i] = static_cast<std::uint8_t>(i ^ (i >> 11));
+    }
+    return out;
+}
+
+}  // namespace
+
 TEST(AtomicFileWriter, ReplacesTheTargetOnlyOnACompleteWriteAndLeavesNoTemporary) {
     TempDir dir;
     writeFile(dir / "a.bin", "old content");
@@ -96,10 +109,7 @@ TEST(ReadWholeFile, ReadsBytesAndRefusesFoldersMissingAndOversizedFiles) {
 
 TEST(ReadInto, ReadsOnFromWhereItWasUpToTheLimitAndRefusesWhatWouldNotFit) {
     TempDir dir;
-    Bytes content(200000);
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        content[i] = static_cast<std::uint8_t>(i * 7 + i / 251);
-    }
+    const Bytes content = pattern(200000);
     writeFile(dir / "f", content);
     tarvik::Result<tarvik::FileHandle> file = tarvik::openFileForReading(dir / "f");
     ASSERT_TRUE(file);
@@ -130,10 +140,7 @@ TEST(ReadInto, ReadsOnFromWhereItWasUpToTheLimitAndRefusesWhatWouldNotFit) {
 
 TEST(AtomicFileWriter, WriteRestOfCopiesWhatFollowsTheReadPart) {
     TempDir dir;
-    Bytes content(3 << 20);
-    for (std::size_t i = 0; i < content.size(); ++i) {
-        content[i] = static_cast<std::uint8_t>(i ^ (i >> 11));
-    }
+    const Bytes content = pattern(3 << 20);
     writeFile(dir / "source", content);
     tarvik::Result<tarvik::FileHandle> in = tarvik::openFileForReading(dir / "source");
     Bytes head;

@@ -56,14 +56,6 @@ std::vector<Rgba> alternating(int singles) {
     return out;
 }
 
-std::vector<std::pair<int, int>> colourAndAlpha(const ImageModel& model) {
-    std::vector<std::pair<int, int>> out;
-    for (const PixelRecord& p : model.Pixels) {
-        out.emplace_back(p.Color, p.Alpha);
-    }
-    return out;
-}
-
 }  // namespace
 
 TEST(RlCodecs, WorkedExampleBothWays) {
@@ -148,7 +140,6 @@ TEST(RlWriter, RunCodes) {
     const std::pair<std::vector<Rgba>, Bytes> cases[] = {
         {repeat({{Red, 255}}), {0xFE, 1, 0xFF}},  // runs are cut into 255-pixel pieces
         {repeat({{Red, 256}}), {0xFE, 1, 0xFF, 0xFE, 1, 1}},
-        {repeat({{Red, 300}}), {0xFE, 1, 0xFF, 0xFE, 1, 45}},
         {repeat({{Red, 510}}), {0xFE, 1, 0xFF, 0xFE, 1, 0xFF}},
         {repeat({{Clear, 300}, {Red, 1}}), {0xFF, 0xFF, 0xFF, 45, 1}},
         {repeat({{Red, 4}}), {0xFE, 1, 4}},  // runs of 3 are single codes, mid-row and at the row end
@@ -212,36 +203,6 @@ TEST(RlWriter, RowsTakeAt255BytesAndTheTablesEndWithinASignedWord) {
     EXPECT_TRUE(compress(1, 32749, repeat({{Red, 32749}})));  // 12 + 2 * 2 + 32749 + 2 = 32767
     EXPECT_EQ(compress(1, 32750, repeat({{Red, 32750}})).error().code, ErrorCode::TooLarge);
     EXPECT_EQ(compress(65536, 1, repeat({{Red, 65536}})).error().code, ErrorCode::TooLarge);
-}
-
-TEST(RoundTrip, BitmapToRlAndBackKeepsFiveSixFiveColoursAndAlphaLevels) {
-    // Low colour bits are dropped; alphas near a level come back as that level's own alpha, 1..6 as clear.
-    const int levels[] = {255, 191, 127, 63, 31};
-    std::vector<Rgba> pixels, expected;
-    for (int y = 0; y < 20; ++y) {
-        for (int x = 0; x < 30; ++x) {
-            const int band = (x / 5 + y) % 6;
-            const Rgba exact{band * 40, y * 12, 248 - band * 8, band == 5 ? 0 : levels[band]};
-            expected.push_back(band == 5 ? Clear : exact);
-            pixels.push_back(Rgba{exact.r + x % 8, exact.g + x % 4, exact.b + x % 8,
-                                  band == 5 ? 1 + y % 6 : exact.a - y % 4});
-        }
-    }
-    std::vector<Bytes> rl;
-    for (bool topDown : {false, true}) {
-        ImageModel model, decoded, back;
-        ASSERT_TRUE(decodeBitmap(makeBitmap(30, 20, pixels, 32, topDown), model));
-        rl.push_back(encodeCompressed(model).value());
-        ASSERT_TRUE(decodeCompressed(rl.back(), decoded));
-        ASSERT_TRUE(decodeBitmap(encodeBitmap(decoded).value(), back));
-        EXPECT_EQ(back.BitDepth, 32);
-        EXPECT_EQ(back.Height, 20);
-        for (std::size_t i = 0; i < pixels.size(); ++i) {
-            ASSERT_EQ(back.Pixels[i].Color, colourOf(expected[i])) << i;
-            ASSERT_EQ(back.Pixels[i].Alpha, expected[i].a) << i;
-        }
-    }
-    EXPECT_EQ(rl[0], rl[1]);  // a top-down file compresses to the bytes of its bottom-up twin
 }
 
 TEST(FileCodecs, StreamingReadersGiveTheModelAndBytesOfTheWholeFileCodecs) {

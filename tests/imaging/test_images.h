@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 #include "test_helpers.h"
@@ -76,6 +77,16 @@ inline std::vector<Rgba> redGapBlueRow() {
 inline Bytes redGapBlueRl() {
     return {0x52, 0x4C, 0x00, 0x00, 0x0A, 0x00, 0x01, 0x00, 0x03, 0x00, 0x01, 0x00, 0x1F, 0xF8,
             0x00, 0xF8, 0x1F, 0x00, 0x08, 0xFE, 0x01, 0x05, 0x00, 0x00, 0x02, 0x02, 0x02};
+}
+
+// Each pixel of an image model as (colour, alpha): whole images compare in one expectation.
+template <class Model>
+std::vector<std::pair<int, int>> colourAndAlpha(const Model& model) {
+    std::vector<std::pair<int, int>> out;
+    for (const auto& p : model.Pixels) {
+        out.emplace_back(p.Color, p.Alpha);
+    }
+    return out;
 }
 
 // `count` distinct opaque colours that stay distinct in 5-6-5.
