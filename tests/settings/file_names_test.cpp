@@ -62,12 +62,8 @@ TEST(FlagPlacement, RowPositionsAndTheRaisedActiveFlag) {
         {"first flag active", 1, true, {70, 6280, 390, 255, true}},
         {"fourth flag", 4, false, {1600, 6320, 390, 255, false}},
     };
+    auto fields = [](const FlagPlacement& p) { return std::tuple(p.left, p.top, p.width, p.height, p.framed); };
     for (const Row& row : rows) {
-        const FlagPlacement got = flagPlacement(row.number, row.active);
-        EXPECT_EQ(got.left, row.expected.left) << row.what;
-        EXPECT_EQ(got.top, row.expected.top) << row.what;
-        EXPECT_EQ(got.width, row.expected.width) << row.what;
-        EXPECT_EQ(got.height, row.expected.height) << row.what;
-        EXPECT_EQ(got.framed, row.expected.framed) << row.what;
+        EXPECT_EQ(fields(flagPlacement(row.number, row.active)), fields(row.expected)) << row.what;
     }
 }

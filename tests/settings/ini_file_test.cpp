@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include "program_settings.h"
 #include "test_helpers.h"
 
 using namespace settings;
@@ -129,13 +128,4 @@ TEST(WriteIniValue, FailedWriteLeavesTheOldFileIntact) {
 
     EXPECT_FALSE(WriteIniValue(dir / "missing" / "a.ini", "GENERAL", "Folder1", "/new"));
     EXPECT_FALSE(fs::exists(dir / "missing"));
-}
-
-TEST(ProgramSettings, TheSettingsFile) {
-    TempDir dir;
-    // The first write creates the file, with CR LF line ends like one written on Windows.
-    EXPECT_TRUE(writeSetting(dir.path, folderKey(Folder::CompressSource), "/src"));
-    EXPECT_TRUE(writeSetting(dir.path, LanguageKey, 3));
-    EXPECT_EQ(readSetting(dir.path, "Folder4", "c:\\"), "/src");
-    EXPECT_EQ(readText(dir / "TarvikBMP.ini"), "[GENERAL]\r\nFolder4=/src\r\nLanguage=3\r\n");
 }
