@@ -134,6 +134,7 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
         SCOPED_TRACE(numbered("jobs ", static_cast<int>(jobs)));
         TempDir dir;
         writeFile(dir / "src/crowded.bmp", bmpWithCombinations(254));
+        writeFile(dir / "src/truncated.bmp", "BM\x10");
         writeFile(dir / "src/sub/r.bmp", rlOf(seededBmp(6)));
         for (int i = 0; i < 20; ++i) {
             writeFile(dir / "src/sub" / numbered("n", i, ".bmp"), seededBmp(i));
@@ -147,10 +148,17 @@ TEST(BatchRun, SourceEqualToBackupReplacesEachFileSafely) {
         runTree(dir / "src", dir / "src", {.copy = true, .jobs = jobs});
         EXPECT_TRUE(fs::is_symlink(dir / "src/sub/link.bmp"));
         Tree tree = snapshot(dir / "src");
-        EXPECT_EQ(tree.size(), 24u);  // files only: no temporaries left behind
+        EXPECT_EQ(tree.size(), 25u);  // files only: no temporaries left behind
         EXPECT_EQ(tree["crowded.bmp"], bmpWithCombinations(254));
+        EXPECT_EQ(tree["truncated.bmp"], Bytes({'B', 'M', 0x10}));
         EXPECT_EQ(tree["sub/r.bmp"], rlOf(seededBmp(6)));
         EXPECT_EQ(tree["sub/n7.bmp"], rlOf(seededBmp(7)));
+        // And back the other way, in place too.
+        runTree(dir / "src", dir / "src", {.direction = Direction::Decompress, .jobs = jobs});
+        tree = snapshot(dir / "src");
+        EXPECT_EQ(tree.size(), 25u);
+        EXPECT_EQ(tree["truncated.bmp"], Bytes({'B', 'M', 0x10}));
+        EXPECT_EQ(tree["sub/n7.bmp"], bmpOf(rlOf(seededBmp(7))));
     }
 }
 
