@@ -208,36 +208,6 @@ private slots:
         QCOMPARE(f.take() + changed, QStringList());
     }
 
-    // A new control takes its holder's font and saves only what differs from the defaults a saved form is
-    // read back with; an empty form reads back those, and names match whatever their case.
-    void defaultsAndReadBackDefaults() {
-        QWidget holder;
-        holder.setFont(QFont("Serif", 17));
-        cpvProgressBar bar(&holder);
-        QCOMPARE(bar.font(), holder.font());
-        bar.setAppearance(7);  // what the surface cannot take is ignored, not refused
-        PropertyBag bag;
-        bar.writeProperties(bag);
-        QCOMPARE(bag.names(), QStringList({"Appearance", "BackColor", "Font"}));
-        QVERIFY(bar.backColor() == 0x8000000Fu && bar.fontColor() == 0x80000012u && bar.appearance() == 1);
-
-        bar.setBackColorII(0x00ABCDEF);
-        bar.setMax(7);
-        bar.readProperties(PropertyBag());
-        bag.clear();
-        bar.writeProperties(bag);
-        QCOMPARE(bag.names(), QStringList({"Font"}));
-        QVERIFY(bar.max() == 100 && bar.fontColor() == 0x80000012u && bar.appearance() == 0);
-        bag.clear();
-        bag.writeProperty("backcolor", 0x00123456u);
-        bag.writeProperty("FONTCOLOR", -2147483630);  // 0x80000012 stored as a signed number
-        bag.writeProperty("max", 10);
-        bag.writeProperty("Value", 50);  // beyond Max: taken as it stands
-        bar.readProperties(bag);
-        QVERIFY(bar.backColor() == 0x00123456u && bar.backColorII() == 0x00123456u);
-        QVERIFY(bar.fontColor() == 0x80000012u && bar.max() == 10 && bar.value() == 50);
-    }
-
     void valueEventsInOrder() {
         Fixture f;
         // clang-format off
@@ -339,6 +309,8 @@ private slots:
         f.bar.setBorderStyle(1);  // 3-D: two pixels each side
         QCOMPARE(f.bar.drawingArea(), QRect(2, 2, 196, 16));
         f.bar.setAppearance(cpvProgressBar::Flat);  // one pixel, all round
+        f.bar.setAppearance(7);                     // what the surface cannot take is ignored, not refused
+        QCOMPARE(f.bar.appearance(), cpvProgressBar::Flat);
         QCOMPARE(f.bar.drawingArea(), QRect(1, 1, 198, 18));
         QCOMPARE(pixel(f.bar, 199, 10).rgb(), f.bar.palette().color(QPalette::Shadow).rgb());
         f.bar.setAppearance(cpvProgressBar::ThreeD);
@@ -355,7 +327,17 @@ private slots:
         QCOMPARE(reportedX, 148.0);
     }
 
+    // The saved form holds what differs from the defaults it is read back with, and loads without events.
     void savedFormRoundTrip() {
+        QWidget holder;
+        holder.setFont(QFont("Serif", 17));
+        // A new control takes its holder's font; its appearance and back colour differ from the form's defaults.
+        cpvProgressBar fresh(&holder);
+        PropertyBag bag;
+        fresh.writeProperties(bag);
+        QCOMPARE(bag.names(), QStringList({"Appearance", "BackColor", "Font"}));
+        QCOMPARE(fresh.font(), holder.font());
+
         Fixture source;
         source.bar.setBarPicture(makeProgressBarPicture(false));
         source.bar.setBarPictureBack(makeProgressBarPicture(true));
@@ -370,7 +352,7 @@ private slots:
         for (const auto& [name, value] : assigned) {
             QVERIFY(source.bar.setProperty(name, value));
         }
-        PropertyBag bag;
+        bag.clear();
         source.bar.writeProperties(bag);
         Fixture loaded;
         loaded.bar.readProperties(bag);
@@ -386,12 +368,20 @@ private slots:
         loaded.bar.setValue(250);  // loading took Min as the last reported value
         QCOMPARE(loaded.take(), QStringList({"ValeurChange"}));
 
-        // A form that contradicts itself still draws: no caption, no bar, and a mouse that leaves the value.
+        // An empty form reads back the defaults, so writing again writes only the font.
+        loaded.bar.readProperties(PropertyBag());
         bag.clear();
-        bag.writeProperty("Min", 10);
-        bag.writeProperty("Max", 10);
+        loaded.bar.writeProperties(bag);
+        QCOMPARE(bag.names(), QStringList({"Font"}));
+
+        // A form that contradicts itself still draws: no caption, no bar, and a mouse that leaves the value.
+        // Names match whatever their case; a colour may be stored signed; BackColorII follows BackColor.
+        bag.writeProperty("min", 10);
+        bag.writeProperty("MAX", 10);
         bag.writeProperty("CaptionFormat", 2);
+        bag.writeProperty("backcolor", -2147483633);  // 0x8000000F
         loaded.bar.readProperties(bag);
+        QVERIFY(loaded.bar.backColor() == 0x8000000Fu && loaded.bar.backColorII() == 0x8000000Fu);
         QCOMPARE(loaded.bar.captionText(), QString());
         QVERIFY(!loaded.bar.barRectangle());
         loaded.bar.Refresh();
