@@ -128,7 +128,7 @@ private:
         if (sameFile(m_result.entry, m_result.target)) {
             return settle(Outcome::Copied, Reason::None);
         }
-        tarvik::AtomicFileWriter out(folder, targetName(), m_result.target, m_permissions);
+        tarvik::AtomicFileWriter out(folder, targetName(), m_permissions);
         out.write(m_workspace.file);
         if (tarvik::Status read = out.writeRestOf(m_in.fd()); !read) {
             return settle(Outcome::Failed, Reason::ReadFailed, read.error().detail);
@@ -253,7 +253,7 @@ private:
         if (Finished end; !openTargetFolder(Outcome::Converted, folder, end)) {
             return end;
         }
-        tarvik::AtomicFileWriter out(folder, targetName(), m_result.target, m_permissions);
+        tarvik::AtomicFileWriter out(folder, targetName(), m_permissions);
         if (tarvik::Status decoded = imaging::writeDecompressed(file, model, out); !decoded) {
             return loadFailure(decoded.error());
         }
@@ -265,9 +265,9 @@ private:
         if (Finished end; !openTargetFolder(Outcome::Converted, folder, end)) {
             return end;
         }
-        return committed(tarvik::writeFileAtomically(folder, targetName(), m_result.target, bytes, m_permissions,
-                                                     m_workspace.gate),
-                         Outcome::Converted);
+        return committed(
+            tarvik::writeFileAtomically(folder, targetName(), bytes, m_permissions, m_workspace.gate),
+            Outcome::Converted);
     }
 
     // Before a target is written: false when the entry ends here instead (a dry run, with `outcome`; a

@@ -37,7 +37,7 @@ tarvik::Result<tarvik::FileHandle> openMirrorFolder(const std::string& entry, co
                                                     const std::string& backupFolder, bool create) {
     std::optional<std::string> below = pathBelowSource(entry, sourceFolder);
     if (!below) {
-        return tarvik::makeError(tarvik::ErrorCode::Io, entry + " does not lie below " + sourceFolder);
+        return tarvik::makeError(tarvik::ErrorCode::Io, "does not lie below " + sourceFolder);
     }
     std::vector<std::string> folders;
     std::size_t start = 1;  // past the separator that follows the source folder

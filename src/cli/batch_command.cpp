@@ -58,7 +58,11 @@ public:
     void onEntry(const batch::EntryResult& result, batch::Progress progress) override {
         if (result.outcome == batch::Outcome::Failed) {
             clearBar();
-            std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(result.entry).c_str(),
+            // A failed write concerns the file written; every other failure the entry.
+            const std::string& concerned =
+                result.reason == batch::Reason::WriteFailed && !result.target.empty() ? result.target
+                                                                                      : result.entry;
+            std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(concerned).c_str(),
                          shown(reasonWithDetail(result)).c_str());
         }
         if (m_dryRun && !m_quiet) {

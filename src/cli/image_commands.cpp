@@ -3,13 +3,14 @@
 
 #include <sys/stat.h>
 
-#include <cmath>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
 #include <optional>
+#include <span>
 #include <string>
 #include <system_error>
 
@@ -30,8 +31,33 @@ namespace fs = std::filesystem;
 constexpr int ExitOk = 0;
 constexpr int ExitFailed = 1;
 
-void fail(const std::string& path, const std::string& reason) {
-    std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(path).c_str(), shown(reason).c_str());
+// The files a command works on: IN is read, OUT (compress, decompress) written.
+struct Files {
+    std::string in, out;
+};
+
+// What a command was doing when it failed.
+enum class Step { Read, Compress, Decompress, Fit };
+
+// The one way a file command reports a failure: "tarvikbmp: FILE: VERB: REASON", the reason being the bare
+// one the codecs and the file system give. A failure of the file being written names OUT ("cannot write"),
+// the file system refusing IN is "cannot read", anything else names IN with the step that failed.
+int fail(const Files& files, Step step, const tarvik::Error& error) {
+    static constexpr const char* Verbs[] = {"cannot read", "cannot compress", "cannot decompress",
+                                            "cannot fit"};
+    const bool written = error.side == tarvik::Side::Output;
+    const char* verb = written                               ? "cannot write"
+                       : error.code == tarvik::ErrorCode::Io ? Verbs[0]
+                                                             : Verbs[static_cast<int>(step)];
+    std::string reason = error.detail.empty() ? tarvik::errorCodeName(error.code) : error.detail;
+    // What plain compression refuses and fitting mends.
+    if (step == Step::Compress &&
+        (error.code == tarvik::ErrorCode::TooManyColours || error.code == tarvik::ErrorCode::RowTooLong)) {
+        reason += " (--fit reduces it)";
+    }
+    std::fprintf(stderr, "tarvikbmp: %s: %s: %s\n", shown(written ? files.out : files.in).c_str(), verb,
+                 shown(reason).c_str());
+    return ExitFailed;
 }
 
 // A 32-bit bitmap whose alpha bytes are all 0 is read as it says, fully transparent (a blank frame may
@@ -164,11 +190,11 @@ void fillPictureInfo(ImageInfo& info, const imaging::ImageModel& model, const fi
 }
 
 int runInfo(const std::string& file, bool json) {
+    const Files files{file, {}};
     const fs::path path(file);
     const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(path);
     if (!kind) {
-        fail(file, "cannot read: " + kind.error().detail);
-        return ExitFailed;
+        return fail(files, Step::Read, kind.error());
     }
     ImageInfo info;
     imaging::ImageModel model;
@@ -178,8 +204,7 @@ int runInfo(const std::string& file, bool json) {
         // The statistics without the pixels: a report on a large file needs no copy of it in memory.
         const tarvik::Result<fitting::Assessment> assessment = fitting::assessBitmapFile(path, model);
         if (!assessment) {
-            fail(file, "cannot read the bitmap: " + assessment.error().detail);
-            return ExitFailed;
+            return fail(files, Step::Read, assessment.error());
         }
         info.format = "bmp";
         warnIfAllTransparent(file, model);
@@ -187,8 +212,7 @@ int runInfo(const std::string& file, bool json) {
         info.fileSize = model.BmpFileSize;
     } else if (*kind == imaging::FileKind::Png) {
         if (const imaging::Status status = imaging::LoadPngImage(path, model); !status) {
-            fail(file, "cannot read the PNG: " + status.error().detail);
-            return ExitFailed;
+            return fail(files, Step::Read, status.error());
         }
         info.format = "png";
         // Everything as for the bitmap of the same pixels, but the size of the file at hand.
@@ -198,8 +222,7 @@ int runInfo(const std::string& file, bool json) {
         // Counts, not pixels: a report on a large image needs no memory for it.
         imaging::AlphaCounts counts;
         if (const imaging::Status status = imaging::inspectCompressedImage(path, model, counts); !status) {
-            fail(file, "cannot read the RL file: " + status.error().detail);
-            return ExitFailed;
+            return fail(files, Step::Read, status.error());
         }
         info.format = "rl";
         info.fileSize = static_cast<std::int64_t>(size);
@@ -217,8 +240,9 @@ int runInfo(const std::string& file, bool json) {
     }
     json ? printJson(info) : printText(info);
     if (info.format == "unknown") {
-        fail(file, "unknown file type (neither a Windows bitmap, a PNG nor an RL file)");
-        return ExitFailed;
+        return fail(files, Step::Read,
+                    tarvik::makeError(tarvik::ErrorCode::NotThisFormat,
+                                      "unknown file type (neither a Windows bitmap, a PNG nor an RL file)"));
     }
     return ExitOk;
 }
@@ -232,12 +256,13 @@ std::optional<mode_t> permissionsOf(const std::string& path) {
     return info.st_mode & 0777;
 }
 
-imaging::Status saveWithPermissions(const std::string& out, const imaging::Result<std::vector<std::uint8_t>>& bytes,
-                                    std::optional<mode_t> permissions) {
-    if (!bytes) {
-        return bytes.error();
-    }
-    return tarvik::writeFileAtomically(out, *bytes, permissions);
+imaging::Status writeOut(const Files& files, std::span<const std::uint8_t> bytes) {
+    return tarvik::writeFileAtomically(files.out, bytes, permissionsOf(files.in));
+}
+
+// The encoder's refusal, or the bytes written to OUT.
+imaging::Status writeEncoded(const Files& files, const imaging::Result<std::vector<std::uint8_t>>& bytes) {
+    return bytes ? writeOut(files, *bytes) : imaging::Status(bytes.error());
 }
 
 struct ConversionOptions {
@@ -246,109 +271,72 @@ struct ConversionOptions {
     bool quiet = false;
 };
 
-// A file system failure concerns the file written; anything else is about what IN holds.
-int failWriting(const std::string& in, const std::string& out, const imaging::Error& error, const char* doing) {
-    if (error.code == imaging::ErrorCode::Io) {
-        fail(out, "cannot write: " + error.detail);
-    } else {
-        fail(in, std::string(doing) + error.detail);
-    }
-    return ExitFailed;
-}
-
-int runFit(const std::string& in, const std::string& out, imaging::FileKind kind, const ConversionOptions& options) {
+int runFit(const Files& files, imaging::FileKind kind, const ConversionOptions& options) {
     imaging::ImageModel model;
-    if (const imaging::Status loaded = imaging::loadPicture(in, kind, model); !loaded) {
-        fail(in, loaded.error().detail);
-        return ExitFailed;
+    if (const imaging::Status loaded = imaging::loadPicture(files.in, kind, model); !loaded) {
+        return fail(files, Step::Compress, loaded.error());
     }
     const tarvik::Result<fitting::Fitted> fitted = fitting::fitImage(model, fitting::FitOptions{options.dither});
     if (!fitted) {
-        fail(in, "cannot fit: " + fitted.error().detail);
-        return ExitFailed;
+        return fail(files, Step::Fit, fitted.error());
     }
-    if (const tarvik::Status written = tarvik::writeFileAtomically(out, fitted->rl, permissionsOf(in)); !written) {
-        return failWriting(in, out, written.error(), "");
+    if (const tarvik::Status written = writeOut(files, fitted->rl); !written) {
+        return fail(files, Step::Fit, written.error());
     }
     if (!options.quiet) {
-        std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(in).c_str(), fitting::reportLine(fitted->report).c_str());
+        std::fprintf(stderr, "tarvikbmp: %s: %s\n", shown(files.in).c_str(),
+                     fitting::reportLine(fitted->report).c_str());
     }
     return ExitOk;
 }
 
-int runCompress(const std::string& in, const std::string& out, const ConversionOptions& options) {
-    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(in);
+int runCompress(const Files& files, const ConversionOptions& options) {
+    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(files.in);
     if (!kind) {
-        fail(in, "cannot read: " + kind.error().detail);
-        return ExitFailed;
+        return fail(files, Step::Read, kind.error());
     }
     if (*kind != imaging::FileKind::Bitmap && *kind != imaging::FileKind::Png) {
-        fail(in, "neither a Windows bitmap nor a PNG file (it starts with neither \"BM\" nor the PNG signature)");
-        return ExitFailed;
+        return fail(
+            files, Step::Compress,
+            tarvik::makeError(tarvik::ErrorCode::NotThisFormat,
+                              "neither a Windows bitmap nor a PNG file (it starts with neither \"BM\" nor "
+                              "the PNG signature)"));
     }
     if (options.fit) {
-        return runFit(in, out, *kind, options);
+        return runFit(files, *kind, options);
     }
     imaging::ImageModel model;
     imaging::Status status;
     if (*kind == imaging::FileKind::Bitmap) {
         // Reads the bitmap once, without the pixel records: the same bytes as load-then-save.
-        status = imaging::compressBitmapFile(in, model, [&](std::vector<std::uint8_t> bytes) -> imaging::Status {
-            if (const tarvik::Status written = tarvik::writeFileAtomically(out, bytes, permissionsOf(in)); !written) {
-                return tarvik::makeError(imaging::ErrorCode::Io, "cannot write " + out + ": " + written.error().detail);
-            }
-            return {};
-        });
-        warnIfAllTransparent(in, model);
-        if (!status && status.error().code == imaging::ErrorCode::Io) {
-            fail(in, status.error().detail);
-            return ExitFailed;
-        }
-    } else if (status = imaging::LoadPngImage(in, model); !status) {
-        fail(in, status.error().detail);
-        return ExitFailed;
-    } else if (status = saveWithPermissions(out, imaging::encodeCompressed(model), permissionsOf(in));
-               !status && status.error().code == imaging::ErrorCode::Io) {
-        fail(out, "cannot write: " + status.error().detail);
-        return ExitFailed;
+        status = imaging::compressBitmapFile(
+            files.in, model, [&](std::vector<std::uint8_t> bytes) { return writeOut(files, bytes); });
+        warnIfAllTransparent(files.in, model);
+    } else if (status = imaging::LoadPngImage(files.in, model); status) {
+        status = writeEncoded(files, imaging::encodeCompressed(model));
     }
-    if (!status) {
-        const bool fittable = status.error().code == imaging::ErrorCode::TooManyColours ||
-                              status.error().code == imaging::ErrorCode::RowTooLong;
-        fail(in, "cannot compress: " + status.error().detail + (fittable ? " (--fit reduces it)" : ""));
-        return ExitFailed;
-    }
-    return ExitOk;
+    return status ? ExitOk : fail(files, Step::Compress, status.error());
 }
 
-int runDecompress(const std::string& in, const std::string& out) {
-    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(in);
+int runDecompress(const Files& files) {
+    const imaging::Result<imaging::FileKind> kind = imaging::detectFileKind(files.in);
     if (!kind) {
-        fail(in, "cannot read: " + kind.error().detail);
-        return ExitFailed;
+        return fail(files, Step::Read, kind.error());
     }
     if (*kind != imaging::FileKind::Rl) {
-        fail(in, "not an RL file (it does not start with \"RL\")");
-        return ExitFailed;
+        return fail(files, Step::Decompress,
+                    tarvik::makeError(tarvik::ErrorCode::NotThisFormat,
+                                      "not an RL file (it does not start with \"RL\")"));
     }
     imaging::ImageModel model;
-    if (!imaging::namesPngFile(out)) {
-        // Row by row: the memory needed does not grow with the image. A failed write names OUT in its detail.
-        if (const imaging::Status status = imaging::decompressFile(in, out, model, permissionsOf(in)); !status) {
-            fail(in, status.error().detail);
-            return ExitFailed;
-        }
-        return ExitOk;
+    imaging::Status status;
+    if (!imaging::namesPngFile(files.out)) {
+        // Row by row: the memory needed does not grow with the image.
+        status = imaging::decompressFile(files.in, files.out, model, permissionsOf(files.in));
+    } else if (status = imaging::LoadCompressedImage(files.in, model); status) {
+        status = writeEncoded(files, imaging::encodePng(model));
     }
-    if (const imaging::Status loaded = imaging::LoadCompressedImage(in, model); !loaded) {
-        fail(in, loaded.error().detail);
-        return ExitFailed;
-    }
-    const imaging::Status saved = saveWithPermissions(out, imaging::encodePng(model), permissionsOf(in));
-    if (!saved) {
-        return failWriting(in, out, saved.error(), "cannot decompress: ");
-    }
-    return ExitOk;
+    return status ? ExitOk : fail(files, Step::Decompress, status.error());
 }
 
 }  // namespace
@@ -381,7 +369,9 @@ void addImageCommands(CLI::App& app, int& exitCode) {
         ->needs("--fit");
     compress->add_flag("--quiet,-q", args->conversion.quiet, "print no report line for --fit");
     compress->footer(DashFooter);
-    compress->callback([args, &exitCode] { exitCode = runCompress(args->in, args->out, args->conversion); });
+    compress->callback([args, &exitCode] {
+        exitCode = runCompress(Files{args->in, args->out}, args->conversion);
+    });
 
     CLI::App* decompress = app.add_subcommand("decompress", "Convert an RL file into a Windows bitmap or PNG");
     decompress->add_option("IN", args->in, "RL file to read")->required();
@@ -390,7 +380,7 @@ void addImageCommands(CLI::App& app, int& exitCode) {
                            "(replaced only on success)")
         ->required();
     decompress->footer(DashFooter);
-    decompress->callback([args, &exitCode] { exitCode = runDecompress(args->in, args->out); });
+    decompress->callback([args, &exitCode] { exitCode = runDecompress(Files{args->in, args->out}); });
 }
 
 }  // namespace cli

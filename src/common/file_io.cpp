@@ -60,11 +60,11 @@ Result<FileHandle> openFileForReading(const fs::path& path) {
         if (errno == EISDIR) {
             return makeError(ErrorCode::Io, "is a folder");
         }
-        return makeError(ErrorCode::Io, "cannot open for reading: " + systemErrorText(errno));
+        return makeError(ErrorCode::Io, systemErrorText(errno));
     }
     struct stat info {};
     if (::fstat(file.fd(), &info) != 0) {
-        return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
+        return makeError(ErrorCode::Io, systemErrorText(errno));
     }
     if (S_ISDIR(info.st_mode)) {
         return makeError(ErrorCode::Io, "is a folder");
@@ -93,7 +93,7 @@ Result<std::size_t> readFully(int fd, void* buffer, std::size_t count, std::opti
             if (errno == EINTR) {
                 continue;
             }
-            return makeError(ErrorCode::Io, "read error: " + systemErrorText(errno));
+            return makeError(ErrorCode::Io, systemErrorText(errno));
         }
         if (got == 0) {
             break;
@@ -124,7 +124,7 @@ Status readInto(int fd, std::vector<std::uint8_t>& bytes, std::uint64_t limit, s
     if (limit - bytes.size() > MinPiece) {
         struct stat info {};
         if (::fstat(fd, &info) != 0) {
-            return makeError(ErrorCode::Io, "cannot read: " + systemErrorText(errno));
+            return makeError(ErrorCode::Io, systemErrorText(errno));
         }
         expected = std::min(static_cast<std::uint64_t>(info.st_size), limit);
         if (expected > maxBytes) {
@@ -373,6 +373,10 @@ void removeStaleTemporaries(int folder) {
 
 constexpr std::size_t BufferBytes = std::size_t{1} << 16;
 
+std::string cannotCreateIn(int error) {
+    return "cannot create a file in its folder: " + systemErrorText(error);
+}
+
 }  // namespace
 
 void removeTemporariesUnderWay() noexcept {
@@ -390,8 +394,7 @@ void removeTemporariesUnderWay() noexcept {
     }
 }
 
-AtomicFileWriter::AtomicFileWriter(fs::path target, std::optional<mode_t> newPermissions)
-    : m_shown(target.string()) {
+AtomicFileWriter::AtomicFileWriter(fs::path target, std::optional<mode_t> newPermissions) {
     m_name = target.filename().string();
     const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     m_folder = FileHandle(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
@@ -402,9 +405,9 @@ AtomicFileWriter::AtomicFileWriter(fs::path target, std::optional<mode_t> newPer
     start(true, newPermissions);
 }
 
-AtomicFileWriter::AtomicFileWriter(const FileHandle& folder, std::string name, std::string shownPath,
+AtomicFileWriter::AtomicFileWriter(const FileHandle& folder, std::string name,
                                    std::optional<mode_t> newPermissions)
-    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)), m_shown(std::move(shownPath)) {
+    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)) {
     if (!m_folder.valid()) {
         m_openError = errno;
         return;
@@ -412,9 +415,9 @@ AtomicFileWriter::AtomicFileWriter(const FileHandle& folder, std::string name, s
     start(true, newPermissions);
 }
 
-AtomicFileWriter::AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name, std::string shownPath,
+AtomicFileWriter::AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name,
                                    std::optional<mode_t> newPermissions)
-    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)), m_shown(std::move(shownPath)) {
+    : m_folder(::fcntl(folder.fd(), F_DUPFD_CLOEXEC, 0)), m_name(std::move(name)) {
     if (!m_folder.valid()) {
         m_openError = errno;
         return;
@@ -554,18 +557,16 @@ void AtomicFileWriter::writeAt(std::span<const std::uint8_t> bytes, std::uint64_
 
 Status AtomicFileWriter::commit(ReplaceGate* gate) {
     if (!m_refusal.empty()) {
-        return makeError(ErrorCode::Io, "cannot replace " + m_shown + ": " + m_refusal);
+        return outputError(ErrorCode::Io, m_refusal);
     }
     if (!m_file.valid()) {
-        const fs::path folder = fs::path(m_shown).parent_path();
-        return makeError(ErrorCode::Io, "cannot create a file in " + (folder.empty() ? std::string(".") : folder.string()) +
-                                            ": " + systemErrorText(m_openError));
+        return outputError(ErrorCode::Io, cannotCreateIn(m_openError));
     }
     flushBuffer();
     if (m_writeError != 0) {
         const int error = m_writeError;
         discard();
-        return makeError(ErrorCode::Io, "cannot write " + m_shown + ": " + systemErrorText(error));
+        return outputError(ErrorCode::Io, systemErrorText(error));
     }
     // The replacement keeps the old file's owner and permissions: a private file must not become readable
     // by all, nor a user's file become root's. The owner goes first, as changing it clears set-id bits.
@@ -573,7 +574,7 @@ Status AtomicFileWriter::commit(ReplaceGate* gate) {
         if (::fchown(m_file.fd(), m_keptOwner->first, m_keptOwner->second) != 0) {
             const int error = errno;
             discard();
-            return makeError(ErrorCode::Io, "cannot keep the owner of " + m_shown + ": " + systemErrorText(error));
+            return outputError(ErrorCode::Io, "its owner cannot be kept: " + systemErrorText(error));
         }
     }
     if (m_keptPermissions) {
@@ -585,7 +586,7 @@ Status AtomicFileWriter::commit(ReplaceGate* gate) {
         ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
         unregisterTemporary(m_slot);
         m_slot = -1;
-        return makeError(ErrorCode::Io, "cannot write " + m_shown + ": " + systemErrorText(error));
+        return outputError(ErrorCode::Io, systemErrorText(error));
     }
     std::unique_lock<std::mutex> gateLock;
     if (gate != nullptr) {
@@ -594,7 +595,7 @@ Status AtomicFileWriter::commit(ReplaceGate* gate) {
             ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
             unregisterTemporary(m_slot);
             m_slot = -1;
-            return makeError(ErrorCode::Cancelled, "cancelled before " + m_shown + " was replaced");
+            return outputError(ErrorCode::Cancelled, "cancelled before it was replaced");
         }
     }
     if (::renameat(m_folder.fd(), m_tempName.c_str(), m_folder.fd(), m_name.c_str()) != 0) {
@@ -602,7 +603,7 @@ Status AtomicFileWriter::commit(ReplaceGate* gate) {
         ::unlinkat(m_folder.fd(), m_tempName.c_str(), 0);
         unregisterTemporary(m_slot);
         m_slot = -1;
-        return makeError(ErrorCode::Io, "cannot replace " + m_shown + ": " + systemErrorText(error));
+        return outputError(ErrorCode::Io, systemErrorText(error));
     }
     unregisterTemporary(m_slot);
     m_slot = -1;
@@ -610,10 +611,10 @@ Status AtomicFileWriter::commit(ReplaceGate* gate) {
     return {};
 }
 
-Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
+Status writeFileAtomically(const FileHandle& folder, const std::string& name,
                            std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions,
                            ReplaceGate* gate) {
-    AtomicFileWriter writer(AtomicFileWriter::Unbuffered{}, folder, name, shownPath, newPermissions);
+    AtomicFileWriter writer(AtomicFileWriter::Unbuffered{}, folder, name, newPermissions);
     writer.write(bytes);
     return writer.commit(gate);
 }
@@ -623,9 +624,9 @@ Status writeFileAtomically(const fs::path& target, std::span<const std::uint8_t>
     const fs::path parent = target.parent_path().empty() ? fs::path(".") : target.parent_path();
     FileHandle folder(::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!folder.valid()) {
-        return makeError(ErrorCode::Io, "cannot create a file in " + parent.string() + ": " + systemErrorText(errno));
+        return outputError(ErrorCode::Io, cannotCreateIn(errno));
     }
-    return writeFileAtomically(folder, target.filename().string(), target.string(), bytes, newPermissions);
+    return writeFileAtomically(folder, target.filename().string(), bytes, newPermissions);
 }
 
 }  // namespace tarvik

@@ -97,9 +97,8 @@ public:
     // The folder part of `target` is opened as named. A new target gets `newPermissions` less the
     // process's umask (the bits of the file it is made from, say); without them, the usual 0666 less umask.
     explicit AtomicFileWriter(std::filesystem::path target, std::optional<mode_t> newPermissions = {});
-    // `name` in an already opened folder (see openFolderBelow); `shownPath` names it in messages.
-    AtomicFileWriter(const FileHandle& folder, std::string name, std::string shownPath,
-                     std::optional<mode_t> newPermissions = {});
+    // `name` in an already opened folder (see openFolderBelow).
+    AtomicFileWriter(const FileHandle& folder, std::string name, std::optional<mode_t> newPermissions = {});
     ~AtomicFileWriter();
     AtomicFileWriter(const AtomicFileWriter&) = delete;
     AtomicFileWriter& operator=(const AtomicFileWriter&) = delete;
@@ -114,15 +113,16 @@ public:
     // Writes at an offset of the file being written, past or over what was written so far (for formats
     // whose rows are stored in the opposite order they are produced in). Unbuffered.
     void writeAt(std::span<const std::uint8_t> bytes, std::uint64_t offset);
-    // Closes, checks every write and renames over the target. The temporary is removed on failure.
+    // Closes, checks every write and renames over the target. The temporary is removed on failure. Every
+    // failure is the target's (Side::Output), whatever its kind.
     Status commit(ReplaceGate* gate = nullptr);
 
 private:
     friend Status writeFileAtomically(const FileHandle& folder, const std::string& name,
-                                      const std::string& shownPath, std::span<const std::uint8_t> bytes,
+                                      std::span<const std::uint8_t> bytes,
                                       std::optional<mode_t> newPermissions, ReplaceGate* gate);
     struct Unbuffered {};
-    AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name, std::string shownPath,
+    AtomicFileWriter(Unbuffered, const FileHandle& folder, std::string name,
                      std::optional<mode_t> newPermissions);
     void start(bool buffered, std::optional<mode_t> newPermissions);
     bool flushBuffer();
@@ -132,7 +132,6 @@ private:
 
     FileHandle m_folder;
     std::string m_name;
-    std::string m_shown;
     std::string m_tempName;
     int m_slot = -1;        // in the table of temporaries removed on a fatal signal
     std::string m_refusal;  // why the target cannot be replaced; empty when it can
@@ -149,7 +148,7 @@ private:
 // One-call form of AtomicFileWriter.
 Status writeFileAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes,
                            std::optional<mode_t> newPermissions = {});
-Status writeFileAtomically(const FileHandle& folder, const std::string& name, const std::string& shownPath,
+Status writeFileAtomically(const FileHandle& folder, const std::string& name,
                            std::span<const std::uint8_t> bytes, std::optional<mode_t> newPermissions = {},
                            ReplaceGate* gate = nullptr);
 

@@ -2,6 +2,10 @@
 
 // Errors are values: a closed set of kinds the callers branch on, plus a short English detail
 // for the front ends to show. Shaped like C++23 std::expected so it can be swapped later.
+//
+// The detail is the bare reason ("truncated pixel data", "No space left on device"): never the file's name
+// nor what was being done. The front that started the work knows both and builds the message from the
+// file, the verb and the reason, in one place.
 
 #include <string>
 #include <utility>
@@ -22,9 +26,14 @@ enum class ErrorCode {
     Cancelled,
 };
 
+// Which file a failure concerns, for work that reads one file and writes another: Output is the file being
+// written (its writer says so), Input anything else.
+enum class Side { Input, Output };
+
 struct Error {
     ErrorCode code;
     std::string detail;
+    Side side = Side::Input;
 };
 
 inline const char* errorCodeName(ErrorCode code) {
@@ -84,5 +93,8 @@ private:
 using Status = Result<void>;
 
 inline Error makeError(ErrorCode code, std::string detail) { return Error{code, std::move(detail)}; }
+inline Error outputError(ErrorCode code, std::string detail) {
+    return Error{code, std::move(detail), Side::Output};
+}
 
 }  // namespace tarvik

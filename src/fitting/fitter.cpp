@@ -163,7 +163,7 @@ tarvik::Result<std::vector<PixelRecord>> quantiserPalette(std::span<const PixelR
     }
     std::unique_ptr<liq_attr, void (*)(liq_attr*)> attr(liq_attr_create(), liq_attr_destroy);
     if (!attr) {
-        return makeError(ErrorCode::Io, "out of memory");
+        return makeError(ErrorCode::OutOfMemory, "out of memory");
     }
     liq_set_max_colors(attr.get(), colours);
     liq_set_speed(attr.get(), QuantiserSpeed);
@@ -171,11 +171,11 @@ tarvik::Result<std::vector<PixelRecord>> quantiserPalette(std::span<const PixelR
                                                                   liq_histogram_destroy);
     if (!hist || liq_histogram_add_colors(hist.get(), attr.get(), entries.data(), static_cast<int>(entries.size()),
                                           0) != LIQ_OK) {
-        return makeError(ErrorCode::Io, "the colour quantiser refused the image");
+        return makeError(ErrorCode::Unsupported, "the colour quantiser refused the image");
     }
     liq_result* raw = nullptr;
     if (liq_histogram_quantize(hist.get(), attr.get(), &raw) != LIQ_OK || raw == nullptr) {
-        return makeError(ErrorCode::Io, "the colour quantiser failed");
+        return makeError(ErrorCode::Unsupported, "the colour quantiser failed");
     }
     std::unique_ptr<liq_result, void (*)(liq_result*)> result(raw, liq_result_destroy);
     const liq_palette* palette = liq_get_palette(result.get());

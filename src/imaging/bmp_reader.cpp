@@ -187,7 +187,7 @@ Result<BitmapFileRows> BitmapFileRows::open(const std::filesystem::path& path, I
     rows.m_in = std::move(file.value());
     struct stat info {};
     if (::fstat(rows.m_in.fd(), &info) != 0) {
-        return makeError(ErrorCode::Io, "cannot read: " + tarvik::systemErrorText(errno));
+        return makeError(ErrorCode::Io, tarvik::systemErrorText(errno));
     }
     rows.m_fileLength = static_cast<std::uint64_t>(info.st_size);
     if (rows.m_fileLength < bmp::HeaderBytes) {

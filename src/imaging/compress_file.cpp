@@ -9,13 +9,10 @@ using tarvik::makeError;
 Status compressBitmapFile(const std::filesystem::path& bitmap, const std::filesystem::path& target,
                           ImageModel& model) {
     if (target.empty()) {
-        return makeError(ErrorCode::Io, "no destination given");
+        return tarvik::outputError(ErrorCode::Io, "no destination given");
     }
-    return compressBitmapFile(bitmap, model, [&](std::vector<std::uint8_t> bytes) -> Status {
-        if (Status written = tarvik::writeFileAtomically(target, bytes); !written) {
-            return makeError(ErrorCode::Io, "cannot write " + target.string() + ": " + written.error().detail);
-        }
-        return {};
+    return compressBitmapFile(bitmap, model, [&](std::vector<std::uint8_t> bytes) {
+        return tarvik::writeFileAtomically(target, bytes);
     });
 }
 

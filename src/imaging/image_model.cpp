@@ -129,7 +129,7 @@ Status loadDecoded(const Result<std::vector<std::uint8_t>>& file, Decoder decode
 
 Status saveEncoded(const std::filesystem::path& path, const ImageModel& model, Encoder encode) {
     if (path.empty()) {
-        return tarvik::makeError(ErrorCode::Io, "no destination given");
+        return tarvik::outputError(ErrorCode::Io, "no destination given");
     }
     Result<std::vector<std::uint8_t>> bytes = encode(model);
     if (!bytes) {

@@ -34,7 +34,8 @@ struct ContextFree {
 };
 using Context = std::unique_ptr<spng_ctx, ContextFree>;
 
-Error pngError(int code, const char* doing) {
+// The library's reason, after `part` of the file it concerns when one is given.
+Error pngError(int code, const char* part = nullptr) {
     ErrorCode kind = ErrorCode::Corrupt;
     if (code == SPNG_EOF) {
         kind = ErrorCode::Truncated;
@@ -43,7 +44,8 @@ Error pngError(int code, const char* doing) {
                code == SPNG_EMEM) {
         kind = ErrorCode::TooLarge;
     }
-    return makeError(kind, std::string(doing) + ": " + spng_strerror(code));
+    return makeError(
+        kind, part ? std::string(part) + ": " + spng_strerror(code) : std::string(spng_strerror(code)));
 }
 
 int samplesPerPixel(std::uint8_t colourType) {
@@ -136,12 +138,12 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
     }
     Context ctx(spng_ctx_new(0));
     if (!ctx) {
-        return makeError(ErrorCode::Io, "out of memory");
+        return makeError(ErrorCode::OutOfMemory, "out of memory");
     }
     spng_set_chunk_limits(ctx.get(), file.size(), ChunkCacheBytes);
     spng_set_image_limits(ctx.get(), 0x7FFFFFFF, 0x7FFFFFFF);
     if (int rc = spng_set_png_buffer(ctx.get(), file.data(), file.size()); rc != 0) {
-        return pngError(rc, "cannot read the PNG");
+        return pngError(rc);
     }
     spng_ihdr ihdr{};
     if (int rc = spng_get_ihdr(ctx.get(), &ihdr); rc != 0) {
@@ -162,7 +164,7 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
     }
     std::size_t decodedBytes = 0;
     if (int rc = spng_decoded_image_size(ctx.get(), SPNG_FMT_RGBA8, &decodedBytes); rc != 0) {
-        return pngError(rc, "cannot decode the PNG");
+        return pngError(rc);
     }
     if (decodedBytes != pixels * 4) {
         return makeError(ErrorCode::Corrupt, "unexpected decoded size");
@@ -171,7 +173,7 @@ Status decodePng(std::span<const std::uint8_t> file, ImageModel& model) {
         std::vector<std::uint8_t> bitmap = topDownBitmap32(ihdr.width, ihdr.height);
         std::uint8_t* rgba = bitmap.data() + bmp::HeaderBytes;
         if (int rc = spng_decode_image(ctx.get(), rgba, decodedBytes, SPNG_FMT_RGBA8, SPNG_DECODE_TRNS); rc != 0) {
-            return pngError(rc, "cannot decode the PNG");
+            return pngError(rc);
         }
         for (std::size_t i = 0; i < decodedBytes; i += 4) {
             std::swap(rgba[i], rgba[i + 2]);  // R G B A -> B G R A
@@ -213,7 +215,7 @@ Result<std::vector<std::uint8_t>> encodePng(const ImageModel& model) {
 
     Context ctx(spng_ctx_new(SPNG_CTX_ENCODER));
     if (!ctx) {
-        return makeError(ErrorCode::Io, "out of memory");
+        return makeError(ErrorCode::OutOfMemory, "out of memory");
     }
     spng_set_option(ctx.get(), SPNG_ENCODE_TO_BUFFER, 1);
     spng_ihdr ihdr{};
@@ -222,18 +224,18 @@ Result<std::vector<std::uint8_t>> encodePng(const ImageModel& model) {
     ihdr.bit_depth = 8;
     ihdr.color_type = alpha ? SPNG_COLOR_TYPE_TRUECOLOR_ALPHA : SPNG_COLOR_TYPE_TRUECOLOR;
     if (int rc = spng_set_ihdr(ctx.get(), &ihdr); rc != 0) {
-        return pngError(rc, "cannot write the PNG");
+        return pngError(rc);
     }
     if (int rc = spng_encode_image(ctx.get(), samples.data(), samples.size(), SPNG_FMT_PNG, SPNG_ENCODE_FINALIZE);
         rc != 0) {
-        return pngError(rc, "cannot write the PNG");
+        return pngError(rc);
     }
     std::size_t length = 0;
     int rc = 0;
     void* png = spng_get_png_buffer(ctx.get(), &length, &rc);
     if (png == nullptr || rc != 0) {
         std::free(png);
-        return pngError(rc, "cannot write the PNG");
+        return pngError(rc);
     }
     std::vector<std::uint8_t> bytes(static_cast<std::uint8_t*>(png), static_cast<std::uint8_t*>(png) + length);
     std::free(png);

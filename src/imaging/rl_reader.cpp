@@ -329,7 +329,7 @@ Status writeDecompressed(std::span<const std::uint8_t> file, ImageModel& model, 
 Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem::path& target, ImageModel& model,
                       std::optional<mode_t> newPermissions) {
     if (target.empty()) {
-        return makeError(ErrorCode::Io, "no destination given");
+        return tarvik::outputError(ErrorCode::Io, "no destination given");
     }
     Result<std::vector<std::uint8_t>> bytes = readImageFile(rlFile, Reader::Compressed);
     if (!bytes) {
@@ -339,10 +339,7 @@ Status decompressFile(const std::filesystem::path& rlFile, const std::filesystem
     if (Status status = writeDecompressed(bytes.value(), model, out); !status) {
         return status;
     }
-    if (Status written = out.commit(); !written) {
-        return makeError(ErrorCode::Io, written.error().detail);
-    }
-    return {};
+    return out.commit();
 }
 
 Status LoadCompressedImage(const std::filesystem::path& path, ImageModel& model) {

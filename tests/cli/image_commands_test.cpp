@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <tuple>
 
 #include "test_images.h"
@@ -118,24 +119,77 @@ TEST_F(ImageCommands, SoftEdgesCompressAndTrailingBytesAreIgnoredWhateverTheirSi
     EXPECT_NE(empty.out.find("\"compressed_colors\": 0,"), std::string::npos) << empty.out;
 }
 
-TEST_F(ImageCommands, RefusalsLeaveTheOutputUntouched) {
-    writeFile(path("many.bmp"), makeBitmap(300, 1, distinctColours(300), 24));
+// Every failure is one line, "tarvikbmp: FILE: VERB: REASON", naming the file it concerns: OUT when OUT
+// cannot be written, IN otherwise. Nothing is written, no temporary is left, an existing OUT is kept.
+TEST_F(ImageCommands, EachFailureNamesItsFileAndWhatCouldNotBeDone) {
+    writeFile(path("row.bmp"), makeBitmap(10, 1, redGapBlueRow()));
     writeFile(path("row.rl"), redGapBlueRl());
+    Bytes shortBitmap = makeBitmap(10, 4, std::vector<Rgba>(40));
+    shortBitmap.pop_back();
+    writeFile(path("short.bmp"), shortBitmap);
+    Bytes shortRl = redGapBlueRl();
+    shortRl.resize(shortRl.size() - 2);
+    writeFile(path("short.rl"), shortRl);
+    writeFile(path("many.bmp"), makeBitmap(300, 1, distinctColours(300), 24));
+    std::vector<Rgba> stripes;  // a row no RL file can hold, however few its colours
+    for (int x = 0; x < 30000; ++x) {
+        stripes.push_back(x % 2 ? Red : Blue);
+    }
+    writeFile(path("wide.bmp"), makeBitmap(30000, 1, stripes));
     writeFile(path("kept.out"), {'o', 'l', 'd'});
+    const std::string kept = path("kept.out"), gone = path("no-such-folder/x");
+    const std::string noFolder =
+        ": cannot write: cannot create a file in its folder: No such file or directory";
 
-    const Ran tooMany = run({"compress", path("many.bmp"), path("kept.out")});
-    EXPECT_EQ(tooMany.exitCode, 1);
-    EXPECT_NE(tooMany.err.find("too many colour/alpha combinations: 300 (at most 253)"), std::string::npos)
-        << tooMany.err;
-    EXPECT_EQ(readFile(path("kept.out")), (Bytes{'o', 'l', 'd'}));
-
-    EXPECT_EQ(run({"compress", path("row.rl"), path("new.rl")}).exitCode, 1);
-    EXPECT_EQ(run({"decompress", path("many.bmp"), path("new.bmp")}).exitCode, 1);
-    EXPECT_EQ(run({"compress", path("missing.bmp"), path("new.rl")}).exitCode, 1);
-    EXPECT_EQ(run({"decompress", path("row.rl"), path("no-such-folder/x.bmp")}).exitCode, 1);
-    EXPECT_FALSE(std::filesystem::exists(path("new.rl")));
-    EXPECT_FALSE(std::filesystem::exists(path("new.bmp")));
-    EXPECT_EQ(m_dir.entryCount(), 3u);  // no temporary left behind
+    const struct {
+        const char* name;
+        std::vector<std::string> args;
+        std::string message;  // after "tarvikbmp: "
+    } rows[] = {
+        {"unreadable input",
+         {"compress", path("missing.bmp"), kept},
+         path("missing.bmp") + ": cannot read: No such file or directory"},
+        {"not a picture",
+         {"compress", path("row.rl"), kept},
+         path("row.rl") + ": cannot compress: neither a Windows bitmap nor a PNG file"},
+        {"not an RL file",
+         {"decompress", path("row.bmp"), kept},
+         path("row.bmp") + ": cannot decompress: not an RL file"},
+        {"corrupt bitmap",
+         {"compress", path("short.bmp"), kept},
+         path("short.bmp") + ": cannot compress: truncated"},
+        {"corrupt bitmap, info", {"info", path("short.bmp")}, path("short.bmp") + ": cannot read: truncated"},
+        {"corrupt RL",
+         {"decompress", path("short.rl"), kept},
+         path("short.rl") + ": cannot decompress: truncated"},
+        {"too many colours",
+         {"compress", path("many.bmp"), kept},
+         path("many.bmp") +
+             ": cannot compress: too many colour/alpha combinations: 300 (at most 253) (--fit reduces it)"},
+        {"fit impossible",
+         {"compress", path("wide.bmp"), kept, "--fit"},
+         path("wide.bmp") + ": cannot fit: a row of 30000 pixels"},
+        {"write of compress", {"compress", path("row.bmp"), gone + ".rl"}, gone + ".rl" + noFolder},
+        {"write of fit",
+         {"compress", path("many.bmp"), gone + ".rl", "--fit", "-q"},
+         gone + ".rl" + noFolder},
+        {"write of decompress to a bitmap",
+         {"decompress", path("row.rl"), gone + ".bmp"},
+         gone + ".bmp" + noFolder},
+        {"write of decompress to a PNG",
+         {"decompress", path("row.rl"), gone + ".png"},
+         gone + ".png" + noFolder},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.name);
+        const Ran ran = run(row.args);
+        EXPECT_EQ(ran.exitCode, 1);
+        EXPECT_EQ(ran.out, "");
+        EXPECT_EQ(ran.err.rfind("tarvikbmp: " + row.message, 0), 0u) << ran.err;
+        EXPECT_EQ(std::count(ran.err.begin(), ran.err.end(), '\n'), 1) << ran.err;
+        EXPECT_EQ(readFile(kept), (Bytes{'o', 'l', 'd'}));
+        EXPECT_EQ(m_dir.entryCount(), 7u);  // nothing new, no temporary left behind
+    }
 }
 
 TEST_F(ImageCommands, UsageErrorsHelpAndVersion) {
