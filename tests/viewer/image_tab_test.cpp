@@ -53,31 +53,9 @@ QList<QRgb> pixels(const QImage& image) {  // RGB32 rows are never padded
 
 }  // namespace
 
-class ImageTabTest : public QObject {
+class ImageTabTest : public QObject, ImageTabDriver {
     Q_OBJECT
 
-    std::unique_ptr<TestWindow> w;
-    viewer::ImageTab* m_tab = nullptr;
-
-    const shell::ImagePageControls& c() const { return w->form.imagePage(); }
-    QString file(const QString& name) const { return w->file(name); }
-    void open(const QString& path) {
-        w->dialogs->openAnswers << path;
-        QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
-    }
-    QString open(const QString& name, const QByteArray& bytes) {
-        const QString path = file(name);
-        open(writeFile(path, bytes) ? path : QString());
-        return path;
-    }
-    void click(QPushButton* button, const QString& answer) {
-        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{answer, 1};
-        QTest::mouseClick(button, Qt::LeftButton);
-    }
-    QImage picture(int mode) const {
-        return m_tab->preview()->image(DisplayMode(mode)).convertToFormat(QImage::Format_RGB32);
-    }
-    QList<QImage> pictures() const { return {picture(0), picture(1), picture(2)}; }
     QString panel() const {
         return QStringList{c().LblTailleFichier->text(), c().LbLargeurImg->text(),  c().LbHauteurImg->text(),
                            c().LblColorDef->text(),      c().TxtNbAlpha->text(),    c().TxtNbAlpha0->text(),
@@ -116,11 +94,7 @@ class ImageTabTest : public QObject {
     QByteArray ini() const { return readFile(w->home.filePath(QStringLiteral("TarvikBMP.ini"))); }
 
 private slots:
-    void init() {
-        w = std::make_unique<TestWindow>();
-        QVERIFY(w->filled);
-        m_tab = w->commands->imageTab();
-    }
+    void init() { QVERIFY(startWindow()); }
     void cleanup() { w.reset(); }
 
     void openingFillsThePanel_data() {

@@ -102,32 +102,11 @@ QImage decodedPicture(const QString& path, viewer::Background background) {
 
 }  // namespace
 
-class PreviewWindowTest : public QObject {
+class PreviewWindowTest : public QObject, ImageTabDriver {
     Q_OBJECT
 
-    std::unique_ptr<TestWindow> w;
-    viewer::ImageTab* m_tab = nullptr;
-
-    const shell::ImagePageControls& c() const { return w->form.imagePage(); }
     viewer::FrmImage* preview() const { return m_tab->preview(); }
-    void open(const QString& path) {
-        w->dialogs->openAnswers << path;
-        QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
-        // Remembered options may have started work on the image as the RL file shows it.
-        if (!QTest::qWaitFor([this] { return !m_tab->shownImagePending(); }, 60000)) {
-            QTest::qFail("the image as the RL file shows it never arrived", __FILE__, __LINE__);
-        }
-    }
-    QString open(const QString& name, const QByteArray& bytes) {
-        const QString path = w->file(name);
-        open(writeFile(path, bytes) ? path : QString());
-        return path;
-    }
-    void compress(const QString& path) {
-        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{path, 1};
-        QTest::mouseClick(c().CmdCompressRL, Qt::LeftButton);
-    }
-    // Triggers a menu entry and waits for what it started off the GUI thread.
+    void compress(const QString& path) { click(c().CmdCompressRL, path); }
     QAction* action(const char* name) const { return preview()->findChild<QAction*>(QString::fromLatin1(name)); }
     void trigger(const char* name) {
         QAction* entry = action(name);
@@ -135,16 +114,9 @@ class PreviewWindowTest : public QObject {
         entry->trigger();
         QTRY_VERIFY_WITH_TIMEOUT(!m_tab->shownImagePending(), 60000);
     }
-    QImage picture(int mode) const {
-        return preview()->image(DisplayMode(mode)).convertToFormat(QImage::Format_RGB32);
-    }
 
 private slots:
-    void init() {
-        w = std::make_unique<TestWindow>();
-        QVERIFY(w->filled);
-        m_tab = w->commands->imageTab();
-    }
+    void init() { QVERIFY(startWindow()); }
 
     // Every image pixel becomes a zoom x zoom block of its own colour on screen, in each display mode.
     void zoomKeepsPixelsSharpInEveryMode() {

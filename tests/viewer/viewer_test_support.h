@@ -7,13 +7,16 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
+#include <QPushButton>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <functional>
 #include <memory>
 
 #include "file_dialogs.h"
 #include "image_model.h"
+#include "image_tab.h"
 #include "main_form.h"
 #include "page_commands.h"
 #include "program_settings.h"
@@ -139,6 +142,41 @@ struct TestWindow {
 
     TestWindow() { form.show(); }
     QString file(const QString& name) const { return files.filePath(name); }
+};
+
+// The image tab of a fresh TestWindow, driven as a user would; the window test classes derive from it.
+struct ImageTabDriver {
+    std::unique_ptr<TestWindow> w;
+    viewer::ImageTab* m_tab = nullptr;
+
+    bool startWindow() {
+        w = std::make_unique<TestWindow>();
+        m_tab = w->commands->imageTab();
+        return w->filled;
+    }
+    const shell::ImagePageControls& c() const { return w->form.imagePage(); }
+    QString file(const QString& name) const { return w->file(name); }
+    // Opens through "..."; remembered preview options may start work on the image as the RL file shows it.
+    void open(const QString& path) {
+        w->dialogs->openAnswers << path;
+        QTest::mouseClick(c().CmdOuvrirBMP, Qt::LeftButton);
+        if (!QTest::qWaitFor([this] { return !m_tab->shownImagePending(); }, 60000)) {
+            QTest::qFail("the image as the RL file shows it never arrived", __FILE__, __LINE__);
+        }
+    }
+    QString open(const QString& name, const QByteArray& bytes) {
+        const QString path = file(name);
+        open(writeFile(path, bytes) ? path : QString());
+        return path;
+    }
+    void click(QPushButton* button, const QString& answer) {  // a save button, its dialog answered
+        w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{answer, 1};
+        QTest::mouseClick(button, Qt::LeftButton);
+    }
+    QImage picture(int mode) const {
+        return m_tab->preview()->image(viewer::DisplayMode(mode)).convertToFormat(QImage::Format_RGB32);
+    }
+    QList<QImage> pictures() const { return {picture(0), picture(1), picture(2)}; }
 };
 
 }  // namespace viewer_test
