@@ -167,7 +167,8 @@ private slots:
     }
     void captions() {
         QFETCH(CaptionCase, c);
-        QCOMPARE(captionText(c.format, c.value, c.min, c.span, "Travail", c.decimalPoint), QString(c.caption));
+        QCOMPARE(captionText(c.format, c.value, c.min, c.span, "Travail", c.decimalPoint),
+                 QString(c.caption));
     }
     void captionsCentreFromTheRoundedRoomLeft() {
         QCOMPARE(centredStart(200, 50.5), 75);  // 149.5 rounds to 150
@@ -192,7 +193,8 @@ private slots:
         QTest::newRow("DrawMode 0") << Assignment([](cpvProgressBar& b) { return b.setDrawMode(0); });
         QTest::newRow("DrawMode 17") << Assignment([](cpvProgressBar& b) { return b.setDrawMode(17); });
         QTest::newRow("DrawStyle 7") << Assignment([](cpvProgressBar& b) { return b.setDrawStyle(7); });
-        QTest::newRow("MousePointer 16") << Assignment([](cpvProgressBar& b) { return b.setMousePointer(16); });
+        QTest::newRow("MousePointer 16")
+            << Assignment([](cpvProgressBar& b) { return b.setMousePointer(16); });
     }
     void refusalsLeaveTheControlUnchanged() {
         QFETCH(Assignment, assign);
@@ -202,7 +204,8 @@ private slots:
         const QString before = plainProperties(f.bar);
         QVERIFY(before.contains("Min=10 Max=50") && before.contains("BackColor=16711680"));
         QStringList changed;
-        connect(&f.bar, &cpvProgressBar::propertyChanged, &f.bar, [&](const QString& name) { changed << name; });
+        connect(&f.bar, &cpvProgressBar::propertyChanged, &f.bar,
+                [&](const QString& name) { changed << name; });
         QVERIFY(!assign(f.bar));
         QCOMPARE(plainProperties(f.bar), before);
         QCOMPARE(f.take() + changed, QStringList());
@@ -331,7 +334,8 @@ private slots:
     void savedFormRoundTrip() {
         QWidget holder;
         holder.setFont(QFont("Serif", 17));
-        // A new control takes its holder's font; its appearance and back colour differ from the form's defaults.
+        // A new control takes its holder's font; its appearance and back colour differ from the form's
+        // defaults.
         cpvProgressBar fresh(&holder);
         PropertyBag bag;
         fresh.writeProperties(bag);

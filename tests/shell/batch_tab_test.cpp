@@ -283,7 +283,8 @@ private slots:
         BatchTab* compression = tab(1);
         compression->controls().includeSubfolders->setChecked(true);
         choose(compression->controls().chooseSource, file("src"));
-        QCOMPARE(entriesOf(*compression), (QStringList{file("src/a.bmp"), file("src/b.bmp"), file("src/out/previous.bmp")}));
+        QCOMPARE(entriesOf(*compression),
+                 (QStringList{file("src/a.bmp"), file("src/b.bmp"), file("src/out/previous.bmp")}));
         choose(compression->controls().chooseBackup, file("src/out"));
         QCOMPARE(entriesOf(*compression), (QStringList{file("src/a.bmp"), file("src/b.bmp")}));
         QTest::mouseClick(compression->controls().start, Qt::LeftButton);

@@ -120,8 +120,9 @@ private slots:
         }
         const QFontMetricsF regular(shell::tahomaFont(8.25, false));
         const QFontMetricsF bold(shell::tahomaFont(8.25, true));
-        QVERIFY2(bold.horizontalAdvance(QLatin1Char('/')) <= 1.3 * regular.horizontalAdvance(QLatin1Char('/')),
-                 qPrintable(QString::number(bold.horizontalAdvance(QLatin1Char('/')))));
+        QVERIFY2(
+            bold.horizontalAdvance(QLatin1Char('/')) <= 1.3 * regular.horizontalAdvance(QLatin1Char('/')),
+            qPrintable(QString::number(bold.horizontalAdvance(QLatin1Char('/')))));
     }
 
     void startsOnTheImagePageInTheStoredLanguageAndTheFlagsSwitchIt() {
@@ -140,13 +141,14 @@ private slots:
 
         // Captions and tooltips from English.lng; what it leaves out keeps the French text and loses its
         // tooltip; a text box takes its text and tooltip.
-        const QStringList texts{caption(form, "LblTitre", 2),    caption(form, "CmdSaveBMP"),
-                                tip(form, "LblChkAlpha"),         caption(form, "LblCheckCompress"),
-                                tip(form, "LblCheckCompress"),    caption(form, "TextCheminBMP"),
-                                tip(form, "TextCheminBMP"),       caption(form, "lblOptCompress")};
+        const QStringList texts{caption(form, "LblTitre", 2),  caption(form, "CmdSaveBMP"),
+                                tip(form, "LblChkAlpha"),      caption(form, "LblCheckCompress"),
+                                tip(form, "LblCheckCompress"), caption(form, "TextCheminBMP"),
+                                tip(form, "TextCheminBMP"),    caption(form, "lblOptCompress")};
         QCOMPARE(texts, (QStringList{"Décompression par Dossier", "Save (BMP)",
-                                     "Some pixels are partly\nor fully transparent", "Image compréssée (Format Vardo)",
-                                     "", "", "Path of the open image", "Compression options"}));
+                                     "Some pixels are partly\nor fully transparent",
+                                     "Image compréssée (Format Vardo)", "", "", "Path of the open image",
+                                     "Compression options"}));
 
         // French first, then English, 120 twips apart; the stored one framed and 40 twips higher.
         QVERIFY(form.languageFiles().at(0).endsWith("/French.lng") &&

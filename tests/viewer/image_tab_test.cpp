@@ -290,7 +290,8 @@ private slots:
     }
 
     // A file handed over by a later start or dropped on the main window opens on the image tab as if chosen
-    // with "..."; a dropped folder or address is refused. A batch tab brought to the front closes the preview.
+    // with "..."; a dropped folder or address is refused. A batch tab brought to the front closes the
+    // preview.
     void filesHandedOverOrDroppedOpenOnTheImageTab() {
         const auto drop = [this](const QString& path) {
             QMimeData data;

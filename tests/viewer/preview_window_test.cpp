@@ -2,8 +2,6 @@
 // and what the settings file remembers of them.
 #include <QAction>
 #include <QGuiApplication>
-#include <QThreadPool>
-#include <QTimer>
 #include <QImage>
 #include <QPainter>
 #include <QPainterPath>
@@ -12,6 +10,8 @@
 #include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
+#include <QThreadPool>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
 
@@ -107,7 +107,9 @@ class PreviewWindowTest : public QObject, ImageTabDriver {
 
     viewer::FrmImage* preview() const { return m_tab->preview(); }
     void compress(const QString& path) { click(c().CmdCompressRL, path); }
-    QAction* action(const char* name) const { return preview()->findChild<QAction*>(QString::fromLatin1(name)); }
+    QAction* action(const char* name) const {
+        return preview()->findChild<QAction*>(QString::fromLatin1(name));
+    }
     void trigger(const char* name) {
         QAction* entry = action(name);
         QVERIFY2(entry != nullptr && entry->isEnabled() && entry->isVisible(), name);
@@ -152,7 +154,8 @@ private slots:
             trigger(name);
             trigger("Zoom4");
             const QImage shown = picture(0);
-            QCOMPARE((QList<QRgb>{shown.pixel(2, 2), shown.pixel(8, 0), shown.pixel(9, 9), shown.pixel(0, 0), shown.pixel(1, 0)}),
+            QCOMPARE((QList<QRgb>{shown.pixel(2, 2), shown.pixel(8, 0), shown.pixel(9, 9), shown.pixel(0, 0),
+                                  shown.pixel(1, 0)}),
                      (QList<QRgb>{corner, beside, corner, blended, qRgb(0, 0, 255)}));
             QCOMPARE(grabbed(preview()->picture(DisplayMode::WithTransparency)).pixel(8 * 4 + 3, 2), beside);
             QCOMPARE(picture(1), withoutTransparency);  // the other modes ignore the background
@@ -186,12 +189,14 @@ private slots:
         const QString path = open("runs.bmp", threeChangedPixels());
         trigger("Differences");
         QCOMPARE(preview()->differenceCount(), std::optional<std::int64_t>(3));
-        QCOMPARE(preview()->windowTitle(), QStringLiteral("Aperçu - ") + path + QStringLiteral(" — 3 pixel(s) modifié(s)"));
+        QCOMPARE(preview()->windowTitle(),
+                 QStringLiteral("Aperçu - ") + path + QStringLiteral(" — 3 pixel(s) modifié(s)"));
         // The others are dimmed, not marked: opaque green (0, 252, 0) becomes (42, 126, 42).
         const QImage marked = picture(0);
         const QRgb mark = viewer::DifferenceMark;
-        QCOMPARE((QList<QRgb>{marked.pixel(1, 0), marked.pixel(2, 0), marked.pixel(3, 0), marked.pixel(5, 0)}),
-                 (QList<QRgb>{mark, mark, mark, qRgb(42, 126, 42)}));
+        QCOMPARE(
+            (QList<QRgb>{marked.pixel(1, 0), marked.pixel(2, 0), marked.pixel(3, 0), marked.pixel(5, 0)}),
+            (QList<QRgb>{mark, mark, mark, qRgb(42, 126, 42)}));
         QVERIFY(marked.pixel(0, 0) != mark && marked.pixel(4, 0) != mark);
         trigger("Differences");
         QCOMPARE(preview()->windowTitle(), QStringLiteral("Aperçu - ") + path);
@@ -207,13 +212,15 @@ private slots:
 
         // The menu and the count in the title follow the language, as the preview's title does.
         QCOMPARE(action("ZoomFit")->text(), QStringLiteral("Ajuster à l'écran"));
-        w->form.language().setLanguageFilePath(QStringLiteral(TARVIK_TEST_LANGUAGE_DATA "/English.lng").toStdString());
+        w->form.language().setLanguageFilePath(
+            QStringLiteral(TARVIK_TEST_LANGUAGE_DATA "/English.lng").toStdString());
         QVERIFY(w->form.language().LoadLanguageFile());
         emit w->form.languageChanged();
         QCOMPARE(action("ZoomFit")->text(), QStringLiteral("Fit to screen"));
         QCOMPARE(action("BackgroundCheckerboard")->text(), QStringLiteral("Checkerboard"));
         QCOMPARE(action("AsShown")->text(), QStringLiteral("As the target program shows it"));
-        QCOMPARE(preview()->windowTitle(), QStringLiteral("Preview - ") + packed + QStringLiteral(" — 0 pixel(s) changed"));
+        QCOMPARE(preview()->windowTitle(),
+                 QStringLiteral("Preview - ") + packed + QStringLiteral(" — 0 pixel(s) changed"));
     }
 
     void anImageNoRlFileCanHoldOffersNoPictureAsShown() {
@@ -272,8 +279,10 @@ private slots:
         QCOMPARE(preview()->size(), QSize(300, 40));
         // Ctrl and the wheel step through the zoom; the plain wheel scrolls.
         QWidget* viewport = preview()->scrollArea()->viewport();
-        for (const auto& [delta, modifiers, zoom] : {std::tuple{120, Qt::ControlModifier, 2}, {120, Qt::ControlModifier, 4},
-                                                     {-120, Qt::ControlModifier, 2}, {-120, Qt::NoModifier, 2}}) {
+        for (const auto& [delta, modifiers, zoom] : {std::tuple{120, Qt::ControlModifier, 2},
+                                                     {120, Qt::ControlModifier, 4},
+                                                     {-120, Qt::ControlModifier, 2},
+                                                     {-120, Qt::NoModifier, 2}}) {
             QWheelEvent event(QPointF(5, 5), viewport->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, delta),
                               Qt::NoButton, modifiers, Qt::NoScrollPhase, false);
             QCoreApplication::sendEvent(viewport, &event);
