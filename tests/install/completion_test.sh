@@ -14,20 +14,14 @@ cd "$work"
 failed=0
 
 offers() {  # expected -- words typed (the last one is being completed)
-    local expected=()
+    local expected=() got want
     while [[ $1 != -- ]]; do expected+=("$1"); shift; done
     shift
-    COMP_WORDS=("$program" "$@")
-    COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
+    COMP_WORDS=("$program" "$@"); COMP_CWORD=$((${#COMP_WORDS[@]} - 1))
     _tarvikbmp
-    local got
     got=$(printf '%s\n' "${COMPREPLY[@]}" | sed '/^$/d' | sort | tr '\n' ' ')
-    local want
     want=$(printf '%s\n' "${expected[@]}" | sed '/^$/d' | sort | tr '\n' ' ')
-    if [[ $got != "$want" ]]; then
-        echo "FAIL: tarvikbmp $* -> [$got], expected [$want]"
-        failed=1
-    fi
+    [[ $got == "$want" ]] || { echo "FAIL: tarvikbmp $* -> [$got], expected [$want]"; failed=1; }
 }
 
 # Commands (and images, which open in the window) first; options of the program and of each command.
@@ -35,7 +29,6 @@ offers info compress decompress batch a.bmp B.RL d.BMP sprites "sub dir" -- ""
 offers decompress d.BMP -- d
 offers --help --version -- --
 offers --help --json -- info --
-offers --help --subfolders --copy --jobs --png --fit --dry-run --quiet -- batch --
 offers -h --help -j --jobs -q --quiet --subfolders --copy --png --fit --dry-run -- batch -
 # Bitmaps, PNG and RL files and folders for the image commands; never other files.
 offers a.bmp B.RL d.BMP f.Png sprites "sub dir" -- info ""
@@ -43,9 +36,8 @@ offers a.bmp B.RL d.BMP f.Png sprites "sub dir" -- compress a.bmp ""
 offers sprites/e.bmp -- decompress sprites/
 # batch: the direction, then folders only; nothing after --jobs, whose value is no positional argument.
 offers compress decompress -- batch ""
-offers compress decompress -- batch -j 4 ""
 offers sprites "sub dir" -- batch compress ""
-offers sprites "sub dir" -- batch --jobs 2 decompress sprites ""
+offers sprites "sub dir" -- batch -j 2 decompress sprites ""
 offers "" -- batch compress sprites out --jobs ""
 # Every option the help names is offered: the completion reads them from it.
 for command in info compress decompress batch; do
