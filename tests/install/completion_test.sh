@@ -37,7 +37,8 @@ offers sprites/e.bmp -- decompress sprites/
 # batch: the direction, then folders only; nothing after --jobs, whose value is no positional argument.
 offers compress decompress -- batch ""
 offers sprites "sub dir" -- batch compress ""
-offers sprites "sub dir" -- batch -j 2 decompress sprites ""
+offers compress decompress -- batch -j 4 ""
+offers sprites "sub dir" -- batch --jobs 2 decompress sprites ""
 offers "" -- batch compress sprites out --jobs ""
 # Every option the help names is offered: the completion reads them from it.
 for command in info compress decompress batch; do
