@@ -43,26 +43,6 @@ void ResetImageModel(ImageModel& model) {
     model = std::move(fresh);
 }
 
-Result<std::string> ReadSignature(const std::filesystem::path& path) {
-    Result<tarvik::FileHandle> file = tarvik::openFileForReading(path);
-    if (!file) {
-        return file.error();
-    }
-    char bytes[2] = {0, 0};
-    Result<std::size_t> got = tarvik::readSome(file->fd(), bytes, 2);
-    if (!got) {
-        return got.error();
-    }
-    switch (*got) {
-        case 0:
-            return std::string();
-        case 1:
-            return std::string{bytes[0], '\0'};
-        default:
-            return std::string{bytes[0], bytes[1]};
-    }
-}
-
 std::uint64_t bytesReaderUses(Reader reader, std::span<const std::uint8_t> head) {
     using detail::loadS32;
     using detail::loadU16;
@@ -136,26 +116,6 @@ Status saveEncoded(const std::filesystem::path& path, const ImageModel& model, E
         return bytes.error();
     }
     return tarvik::writeFileAtomically(path, bytes.value());
-}
-
-std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
-                              bool alphaTableFlag) {
-    if (alpha == 0) {
-        return 0;
-    }
-    // Only the real combinations are searched: the spare last entry is no colour of the image.
-    std::size_t entries = model.PaletteColors.size() < model.PaletteAlphas.size()
-                              ? model.PaletteColors.size()
-                              : model.PaletteAlphas.size();
-    if (model.CompressedColorCount >= 0 && static_cast<std::size_t>(model.CompressedColorCount) < entries) {
-        entries = static_cast<std::size_t>(model.CompressedColorCount);
-    }
-    for (std::size_t k = 0; k < entries; ++k) {
-        if (model.PaletteColors[k] == rgb565 && (!alphaTableFlag || model.PaletteAlphas[k] == alpha)) {
-            return static_cast<std::int16_t>(k + 1);
-        }
-    }
-    return 0;
 }
 
 AlphaCounts countAlphaPixels(std::span<const PixelRecord> pixels) {

@@ -72,10 +72,6 @@ inline constexpr std::int32_t CompressibleColorLimit = 254;
 // the next load).
 void ResetImageModel(ImageModel& model);
 
-// The first two bytes of the file as characters ("BM", "RL", ...); a one-byte file gives that byte and
-// '\0'; an empty file gives "". Fails with Io when the file cannot be read.
-Result<std::string> ReadSignature(const std::filesystem::path& path);
-
 // How many leading bytes of a file a reader looks at, told from its first bytes (`head`: the first
 // ReaderHeadBytes bytes, or the whole file when it is shorter). The bitmap reader stops at the end of the
 // rows, the RL reader at the end of the row codes its tables can announce; what follows is never looked at,
@@ -94,11 +90,6 @@ inline std::uint16_t ToRgb565(std::int32_t color) {
     return static_cast<std::uint16_t>(((value & 0xF8) << 8) | (((value >> 8) & 0xFC) << 3) |
                                       ((value >> 19) & 0x1F));
 }
-
-// RL palette index (1-based) of the first palette entry with this 5-6-5 colour (and, when the alpha table
-// is written, this alpha); 0 for alpha 0 or no match.
-std::int16_t FindPaletteIndex(const ImageModel& model, std::int32_t rgb565, std::int32_t alpha,
-                              bool alphaTableFlag);
 
 // Pure codecs over bytes. Decoders fill the model and fail with a reason; encoders never touch files.
 Status decodeBitmap(std::span<const std::uint8_t> file, ImageModel& model);

@@ -1,6 +1,7 @@
 #pragma once
 
-// FindPaletteIndex as a hash look-up, for the RL writer's per-run calls: same answers, no linear search.
+// The RL palette index (1-based) of the first palette entry with a 5-6-5 colour (and, when the alpha table
+// is written, that alpha); 0 for alpha 0 or no match. A hash look-up: the RL writer asks once per run.
 
 #include <algorithm>
 #include <array>

@@ -178,6 +178,7 @@ TEST(BatchRun, CancelStopsEveryEntryThatHasNotBegunToReplaceItsTarget) {
                       return Rgba{x / 40 * 20 + i, y / 40};
                   }));
     }
+    int late = 0;
     for (int round = 0; round < 8; ++round) {
         const bool onFirstReport = round == 0, beforeStart = round == 1;
         const unsigned jobs = onFirstReport ? 1 : beforeStart ? 4 : 16;
@@ -204,6 +205,13 @@ TEST(BatchRun, CancelStopsEveryEntryThatHasNotBegunToReplaceItsTarget) {
         runOver.store(true);
         watcher.join();
         const std::size_t targets = targetCount(dir / "out");
+        if (!beforeStart && !onFirstReport && summary.processed == 80 && late < 20) {
+            // A loaded machine let the run finish before the watcher got a turn: nothing was cancelled
+            // and there is nothing to check, so that round is run again.
+            ++late;
+            --round;
+            continue;
+        }
         if (beforeStart || onFirstReport) {
             EXPECT_EQ(summary.processed, onFirstReport ? 1u : 0u);
         } else {
