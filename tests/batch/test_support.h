@@ -8,9 +8,8 @@
 #include <functional>
 #include <map>
 
-#include "image_model.h"
 #include "png_codec.h"
-#include "test_images.h"
+#include "conversions.h"
 
 namespace batch_test {
 
@@ -38,23 +37,11 @@ inline Bytes bmpWithCombinations(int combinations) {
     return makeBitmap(16, 16, pixels, 32);
 }
 
-// A small bitmap with runs, partial and full transparency, different for each seed.
+// A small bitmap with runs, partial and full transparency, of its own size for each seed.
 inline Bytes seededBmp(int seed, int bitDepth = 32) {
-    const Rgba colours[5] = {
-        {seed, 10, 200}, {0, 255, seed}, {255, seed, 9, 128}, {1, 2, 3, 0}, {90, 90, 90, 200}};
-    return makeBmp(8 + seed % 24, 8 + seed * 7 % 20, bitDepth,
-                   [&](int x, int y) { return colours[(x / 3 + y + seed) % 5]; });
+    return spriteBitmap(8 + seed % 24, 8 + seed * 7 % 20, static_cast<unsigned>(seed), bitDepth);
 }
 
-// What the codecs make of a file, to compare with what a run wrote; empty when it does not load.
-inline Bytes rlOf(const Bytes& bmp) {
-    ImageModel model;
-    return decodeBitmap(bmp, model) ? encodeCompressed(model).value() : Bytes{};
-}
-inline Bytes bmpOf(const Bytes& rl) {
-    ImageModel model;
-    return decodeCompressed(rl, model) ? encodeBitmap(model).value() : Bytes{};
-}
 // The PNG file of a bitmap's pixels (a PNG stores the top row first).
 inline Bytes pngOf(const Bytes& bmp) {
     ImageModel model, upright;

@@ -2,13 +2,17 @@
 
 // Scratch folders, whole files, child processes and runs of the built program, for every test folder.
 
+#include <fcntl.h>
+#include <grp.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cerrno>
+#include <chrono>
 #include <cstdint>
-#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -16,6 +20,7 @@
 #include <random>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <vector>
 
 namespace testhelpers {
@@ -40,7 +45,8 @@ inline void writeFile(const fs::path& path, const Bytes& bytes) {
     writeFile(path, std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()));
 }
 
-// A fresh folder under the system temporary folder, removed with everything in it.
+// A fresh folder under the system temporary folder, removed with everything in it; what a test locked
+// inside is opened up again first.
 struct TempDir {
     fs::path path = fs::temp_directory_path() / ("tarvik-test-" + std::to_string(std::random_device{}()) +
                                                  std::to_string(std::random_device{}()));
@@ -49,6 +55,7 @@ struct TempDir {
         fs::permissions(path, fs::perms::all);  // some cases run as "nobody" inside
     }
     ~TempDir() {
+        clear();
         std::error_code ec;
         fs::remove_all(path, ec);
     }
@@ -57,6 +64,17 @@ struct TempDir {
     // Files left in the folder: a failed or refused write must leave no temporary behind.
     std::size_t entryCount() const {
         return static_cast<std::size_t>(std::distance(fs::directory_iterator(path), {}));
+    }
+    // Empties the folder.
+    void clear() const {
+        std::error_code ec;
+        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::end(it); it.increment(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                            ec);
+        }
+        for (const auto& entry : fs::directory_iterator(path, ec)) {
+            fs::remove_all(entry.path(), ec);
+        }
     }
 };
 
@@ -70,8 +88,6 @@ inline int inChild(const std::function<int()>& fn) {
     return child > 0 && ::waitpid(child, &status, 0) == child && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
-// A full disk, even for root: the child may write no more than a few bytes to any file, and a longer write
-// is refused instead of killing the process.
 // AddressSanitizer reserves terabytes of address space up front, so a limit on it (RLIMIT_AS) cannot
 // simulate a short memory there.
 inline bool addressSpaceLimitsApply() {
@@ -82,6 +98,8 @@ inline bool addressSpaceLimitsApply() {
 #endif
 }
 
+// A full disk, even for root: the child may write no more than a few bytes to any file, and a longer write
+// is refused instead of killing the process.
 inline int inChildWithFullDisk(const std::function<int()>& fn) {
     return inChild([&fn] {
         ::signal(SIGXFSZ, SIG_IGN);
@@ -91,30 +109,112 @@ inline int inChildWithFullDisk(const std::function<int()>& fn) {
     });
 }
 
-struct Ran {
-    int exitCode = -1;
-    std::string out, err;
+constexpr uid_t UnprivilegedId = 65534;  // "nobody" on Debian
+
+// Becomes "nobody" when running as root, so that file permissions bite; false when that fails.
+inline bool dropRootPrivileges() {
+    return ::geteuid() != 0 ||
+           (::setgroups(0, nullptr) == 0 && ::setgid(UnprivilegedId) == 0 && ::setuid(UnprivilegedId) == 0);
+}
+
+struct RunOptions {
+    std::chrono::milliseconds timeout{std::chrono::seconds(120)};
+    bool unprivileged = false;        // as "nobody" when the tests run as root, so file permissions apply
+    std::uint64_t memoryLimit = 0;    // bytes of address space (RLIMIT_AS); 0: none
+    std::uint64_t fileSizeLimit = 0;  // bytes per file written (RLIMIT_FSIZE, `ulimit -f`); 0: none
+    std::string stdoutPath = {};      // the child's standard output goes there instead of being captured
 };
 
-// Runs a program with these arguments, passed unchanged whatever they hold, and collects its output.
-inline Ran runProgram(const std::string& program, const std::vector<std::string>& args) {
-    auto quoted = [](const std::string& text) {
-        std::string out = "'";
-        for (char c : text) {
-            c == '\'' ? out += "'\\''" : out += c;
+struct RunResult {
+    int exitCode = -1;      // when the child exited normally (127: it could not be started as asked)
+    int signal = 0;         // when a signal ended it
+    bool timedOut = false;  // killed by us after the time limit
+    std::string out, err;
+    bool exited() const { return signal == 0 && !timedOut; }
+};
+using Ran = RunResult;
+
+inline std::string describe(const RunResult& result) {
+    return (result.timedOut ? "hung: killed after the time limit"
+            : result.signal ? "ended by signal " + std::string(strsignal(result.signal))
+                            : "exit " + std::to_string(result.exitCode)) +
+           "; stderr: " + result.err;
+}
+
+// A running program, given its arguments unchanged and nothing on its standard input; the destructor kills
+// it if it still runs.
+class Child {
+public:
+    Child(const std::string& program, const std::vector<std::string>& arguments, const RunOptions& options = {})
+        : m_deadline(std::chrono::steady_clock::now() + options.timeout) {
+        const int outFd = options.stdoutPath.empty() ? ::open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600)
+                                                     : ::open(options.stdoutPath.c_str(), O_WRONLY);
+        const int errFd = ::open((m_output / "err").c_str(), O_WRONLY | O_CREAT, 0600);
+        m_pid = ::fork();
+        if (m_pid == 0) {
+            std::vector<char*> argv{const_cast<char*>(program.c_str())};
+            for (const auto& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            auto limit = [](int resource, std::uint64_t bytes) {
+                const rlimit value{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
+                return bytes == 0 || ::setrlimit(resource, &value) == 0;
+            };
+            if (::dup2(::open("/dev/null", O_RDONLY), 0) == 0 && ::dup2(outFd, 1) == 1 && ::dup2(errFd, 2) == 2 &&
+                (!options.unprivileged || dropRootPrivileges()) && limit(RLIMIT_AS, options.memoryLimit) &&
+                limit(RLIMIT_FSIZE, options.fileSizeLimit)) {
+                ::execvp(argv[0], argv.data());
+            }
+            const std::string text = std::string("cannot start as asked: ") + std::strerror(errno);
+            [[maybe_unused]] auto written = ::write(2, text.data(), text.size());
+            ::_exit(127);
         }
-        return out += '\'';
-    };
-    const TempDir io;
-    // Appended piece by piece: "literal" + string makes GCC 12 warn falsely (-Wrestrict) in Release.
-    std::string command = quoted(program);
-    for (const std::string& arg : args) {
-        (command += ' ') += quoted(arg);
+        ::close(outFd);
+        ::close(errFd);
     }
-    ((command += " >") += quoted((io / "out").string())) += " 2>";
-    command += quoted((io / "err").string());
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(io / "out"), readText(io / "err")};
+    ~Child() {
+        if (m_pid > 0 && !m_reaped) {
+            ::kill(m_pid, SIGKILL);
+            ::waitpid(m_pid, &m_status, 0);
+        }
+    }
+    bool running() {
+        m_reaped = m_reaped || ::waitpid(m_pid, &m_status, WNOHANG) == m_pid;
+        return !m_reaped;
+    }
+    bool sendSignal(int signal) { return !m_reaped && ::kill(m_pid, signal) == 0; }  // false once reaped
+    // Kills the child when the time limit passes.
+    RunResult wait() {
+        RunResult result;
+        for (; running(); std::this_thread::sleep_for(std::chrono::milliseconds(2))) {
+            if (std::chrono::steady_clock::now() > m_deadline) {
+                ::kill(m_pid, SIGKILL);
+                ::waitpid(m_pid, &m_status, 0);
+                m_reaped = result.timedOut = true;
+            }
+        }
+        if (!result.timedOut) {
+            result.exitCode = WIFEXITED(m_status) ? WEXITSTATUS(m_status) : -1;
+            result.signal = WIFSIGNALED(m_status) ? WTERMSIG(m_status) : 0;
+        }
+        result.out = readText(m_output / "out");
+        result.err = readText(m_output / "err");
+        return result;
+    }
+
+private:
+    TempDir m_output;
+    std::chrono::steady_clock::time_point m_deadline;
+    pid_t m_pid = -1;
+    bool m_reaped = false;
+    int m_status = 0;
+};
+
+// Runs a program (found on PATH when the name has no slash) to its end and collects its output.
+inline RunResult runProgram(const std::string& program, const std::vector<std::string>& args,
+                            const RunOptions& options = {}) {
+    return Child(program, args, options).wait();
 }
 
 }  // namespace testhelpers

@@ -16,13 +16,13 @@ using HostileEndings = HostileTrees;
 // The single-image commands die by the signal, as before, but take their temporary with them.
 TEST_F(HostileEndings, AKilledConversionLeavesNoTemporary) {
     // Large enough (64 MiB of output) for the write to be caught under way.
-    writeFile(src / "in.bmp", expectedCompressed(spriteBitmap(2048, 8192, 70)));
+    writeFile(src / "in.bmp", rlOf(spriteBitmap(2048, 8192, 70)));
     fs::create_directories(bak);
     for (const int signal : {SIGTERM, SIGHUP, SIGINT}) {
         SCOPED_TRACE(strsignal(signal));
         bool caught = false;
         for (int attempt = 0; attempt < 5 && !caught; ++attempt) {
-            Child child({"decompress", (src / "in.bmp").string(), (bak / "big.bmp").string()});
+            Child child(TARVIKBMP_EXE, {"decompress", (src / "in.bmp").string(), (bak / "big.bmp").string()});
             while (child.running() && temporaryLeftovers(bak).empty()) {
                 std::this_thread::sleep_for(std::chrono::microseconds(200));
             }
@@ -40,8 +40,8 @@ TEST_F(HostileEndings, AKilledConversionLeavesNoTemporary) {
 // `ulimit -f` used to kill the program by SIGXFSZ without a word. A write past it now fails with the reason,
 // the old target stays, and a batch run goes on with the next entry.
 TEST_F(HostileEndings, AFileSizeLimitFailsTheWriteAndTheRunGoesOn) {
-    const Bytes small = expectedCompressed(spriteBitmap(8, 8, 71)),
-                large = expectedCompressed(spriteBitmap(300, 300, 72));
+    const Bytes small = rlOf(spriteBitmap(8, 8, 71)),
+                large = rlOf(spriteBitmap(300, 300, 72));
     writeFile(src / "a_small.bmp", small);
     writeFile(src / "b_large.bmp", large);
     writeFile(src / "c_small.bmp", small);
@@ -51,8 +51,8 @@ TEST_F(HostileEndings, AFileSizeLimitFailsTheWriteAndTheRunGoesOn) {
     const RunResult batch = runBatch("decompress", {"--jobs", "2"}, limited);
     EXPECT_EQ(batch.exitCode, 1) << batch.err;
     EXPECT_THAT(batch.err, HasSubstr((bak / "b_large.bmp").string() + ": cannot write: File too large"));
-    EXPECT_EQ(readFile(bak / "a_small.bmp"), expectedDecompressed(small));
-    EXPECT_EQ(readFile(bak / "c_small.bmp"), expectedDecompressed(small));
+    EXPECT_EQ(readFile(bak / "a_small.bmp"), bmpOf(small));
+    EXPECT_EQ(readFile(bak / "c_small.bmp"), bmpOf(small));
     const RunResult single =
         runTool({"decompress", (src / "b_large.bmp").string(), (bak / "b_large.bmp").string()}, limited);
     EXPECT_EQ(single.exitCode, 1) << describe(single);

@@ -37,7 +37,7 @@ TEST_F(HostileLimits, CraftedColoursAreCountedInLinearTime) {
 // 6000 x 6000 pixels (its pixel records alone would take 288 MB) in full, and a batch run converts it,
 // where they used to abort on an allocation failure.
 TEST_F(HostileLimits, LargeImagesAreReportedAndDecompressedInLittleMemory) {
-    if (!testhelpers::addressSpaceLimitsApply()) {
+    if (!addressSpaceLimitsApply()) {
         GTEST_SKIP() << "address-space limits mean nothing under AddressSanitizer";
     }
     std::vector<Bytes> rows(6000);
@@ -47,7 +47,7 @@ TEST_F(HostileLimits, LargeImagesAreReportedAndDecompressedInLittleMemory) {
             rows[y].insert(rows[y].end(), {0xFE, index, static_cast<std::uint8_t>(std::min(left, 255))});
         }
     }
-    writeFile(src / "large.bmp", makeRl(6000, 6000, {0xF800, 0x001F}, rows));
+    writeFile(src / "large.bmp", testimages::makeRl(6000, 6000, {0xF800, 0x001F}, rows));
     fs::create_directories(bak);
     const RunOptions limited{.memoryLimit = std::uint64_t{192} << 20};
     const RunResult info = runTool({"info", "--json", (src / "large.bmp").string()}, limited);

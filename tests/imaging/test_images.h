@@ -1,8 +1,11 @@
 #pragma once
 
-// Hand-built files for the codec tests; the batch and command-line tests use them too.
+// Hand-built files for the codec tests; the fitting, batch, hostile, command-line and launcher tests use
+// them too.
 
+#include <algorithm>
 #include <cstdint>
+#include <random>
 #include <stdexcept>
 #include <utility>
 #include <vector>
@@ -33,6 +36,12 @@ inline void putU16(Bytes& out, std::size_t at, std::uint32_t v) {
 inline void putU32(Bytes& out, std::size_t at, std::uint32_t v) {
     putU16(out, at, v & 0xFFFF), putU16(out, at + 2, v >> 16);
 }
+// `bytes` with a field of 2 or 4 bytes set, grown to hold it.
+inline Bytes withField(Bytes bytes, std::size_t at, std::int64_t value, int size = 4) {
+    bytes.resize(std::max(bytes.size(), at + static_cast<std::size_t>(size)));
+    size == 2 ? putU16(bytes, at, static_cast<std::uint32_t>(value)) : putU32(bytes, at, static_cast<std::uint32_t>(value));
+    return bytes;
+}
 
 // A Windows bitmap of 24 or 32 bits. `pixels` lists the picture bottom row first, left to right; with
 // topDown the file stores the rows top row first and declares a negative height.
@@ -56,6 +65,45 @@ inline Bytes makeBitmap(int width, int height, const std::vector<Rgba>& pixels, 
                 out[at++] = p.a;
             }
         }
+    }
+    return out;
+}
+
+// A compressible picture, different for each seed: runs of 20 to 80 pixels (so every row's codes stay far
+// below 255 bytes) in twelve colours, one transparent, one half so.
+inline Bytes spriteBitmap(int width, int height, unsigned seed, int bitDepth = 32) {
+    std::mt19937 rng(seed);
+    std::vector<Rgba> colours;
+    for (int alpha : {0, 128, 255, 255, 255, 255, 255, 255, 255, 255, 255, 255}) {
+        colours.push_back({static_cast<int>(rng() % 256), static_cast<int>(rng() % 256),
+                           static_cast<int>(rng() % 256), alpha});
+    }
+    std::vector<Rgba> pixels(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
+    for (std::size_t i = 0; i < pixels.size();) {
+        const Rgba colour = colours[rng() % colours.size()];
+        for (std::size_t n = 20 + rng() % 61; n > 0 && i < pixels.size(); --n) {
+            pixels[i++] = colour;
+        }
+    }
+    return makeBitmap(width, height, pixels, bitDepth);
+}
+
+// An RL file from its parts: the key colour, then `colours` (5-6-5 words), the alpha table's levels if any,
+// and the rows' code bytes.
+inline Bytes makeRl(int width, int height, const std::vector<std::uint16_t>& colours, const std::vector<Bytes>& rows,
+                    const std::vector<std::uint8_t>& levels = {}) {
+    Bytes out{'R', 'L', !levels.empty(), 0};
+    auto put16 = [&out](std::size_t v) { out.push_back(v & 0xFF), out.push_back((v >> 8) & 0xFF); };
+    put16(width), put16(height), put16(colours.size() + 1), put16(rows.size()), put16(0xF81F);
+    for (std::uint16_t c : colours) {
+        put16(c);
+    }
+    out.insert(out.end(), levels.begin(), levels.end());
+    for (const Bytes& row : rows) {
+        out.push_back(static_cast<std::uint8_t>(row.size()));
+    }
+    for (const Bytes& row : rows) {
+        out.insert(out.end(), row.begin(), row.end());
     }
     return out;
 }
