@@ -37,10 +37,6 @@ TEST_F(ImageCommands, InfoPrintsOneJsonObjectOrTheTextLines) {
          R"({"format": "rl", "file_size": 27, "width": 10, "height": 1, "bit_depth": 16, )"
          R"("windows_colors": null, "compressed_colors": 2, "alpha_pixels": 2, "transparent_pixels": 2, )"
          R"("compressible": false, "fits": null, "longest_row_bytes": null, "fit_free_combinations": null})"},
-        {"empty.rl", 0,
-         R"({"format": "rl", "file_size": 14, "width": 2, "height": 1, "bit_depth": 16, )"
-         R"("windows_colors": null, "compressed_colors": 0, "alpha_pixels": 2, "transparent_pixels": 2, )"
-         R"("compressible": false, "fits": null, "longest_row_bytes": null, "fit_free_combinations": null})"},
         {"lower.bmp", 1,
          R"({"format": "unknown", "file_size": 4, "width": null, "height": null, "bit_depth": null, )"
          R"("windows_colors": null, "compressed_colors": null, "alpha_pixels": null, )"
@@ -52,11 +48,13 @@ TEST_F(ImageCommands, InfoPrintsOneJsonObjectOrTheTextLines) {
         const Ran ran = run({"info", path(row.file), "--json"});
         EXPECT_EQ(ran.exitCode, row.exitCode);
         EXPECT_EQ(ran.out, row.json + "\n");
-        EXPECT_EQ(ran.err, row.exitCode == 0 ? ""
-                                             : "tarvikbmp: " + path(row.file) +
-                                                   ": cannot read: unknown file type "
-                                                   "(neither a Windows bitmap, a PNG nor an RL file)\n");
+        EXPECT_EQ(ran.err.empty(), row.exitCode == 0) << ran.err;
     }
+    EXPECT_EQ(run({"info", path("lower.bmp")}).err,
+              "tarvikbmp: " + path("lower.bmp") +
+                  ": cannot read: unknown file type (neither a Windows bitmap, a PNG nor an RL file)\n");
+    EXPECT_NE(run({"info", path("empty.rl"), "--json"}).out.find(R"("compressed_colors": 0,)"),
+              std::string::npos);
     const Ran text = run({"info", path("row.bmp")});
     EXPECT_EQ(text.exitCode, 0);
     EXPECT_NE(text.out.find("Colours in 16 bits:  2\nPixels with alpha:   2\n"), std::string::npos)
@@ -95,12 +93,11 @@ TEST_F(ImageCommands, CompressWritesExactBytes) {
 TEST_F(ImageCommands, EachFailureNamesItsFileAndWhatCouldNotBeDone) {
     writeFile(path("row.bmp"), makeBitmap(10, 1, redGapBlueRow()));
     writeFile(path("row.rl"), redGapBlueRl());
-    Bytes shortBitmap = makeBitmap(10, 4, std::vector<Rgba>(40));
-    shortBitmap.pop_back();
-    writeFile(path("short.bmp"), shortBitmap);
-    Bytes shortRl = redGapBlueRl();
-    shortRl.resize(shortRl.size() - 2);
-    writeFile(path("short.rl"), shortRl);
+    const auto cut = [](Bytes bytes, std::size_t by) {
+        return Bytes(bytes.begin(), bytes.end() - static_cast<long>(by));
+    };
+    writeFile(path("short.bmp"), cut(makeBitmap(10, 4, std::vector<Rgba>(40)), 1));
+    writeFile(path("short.rl"), cut(redGapBlueRl(), 2));
     writeFile(path("many.bmp"), makeBitmap(300, 1, distinctColours(300), 24));
     std::vector<Rgba> stripes;  // a row no RL file can hold, however few its colours
     for (int x = 0; x < 30000; ++x) {
