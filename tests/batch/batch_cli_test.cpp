@@ -92,11 +92,7 @@ TEST(BatchCommand, FitConvertsWhatWouldBeSkippedAndCountsItApart) {
     EXPECT_EQ(ran.exitCode, 0) << ran.err;
     EXPECT_THAT(ran.out, HasSubstr("fitted " + src + "/photo.png -> " + out + "/photo.bmp"));
     EXPECT_THAT(ran.out, HasSubstr("3 file(s): 1 converted, 2 fitted, 0 copied, 0 skipped, 0 failed"));
-    for (const char* name : {"soft.bmp", "photo.bmp"}) {
-        ImageModel model;
-        EXPECT_TRUE(LoadCompressedImage(dir / "out" / name, model)) << name;
-    }
-    EXPECT_EQ(readFile(dir / "out/plain.bmp"), rlOf(seededBmp(5)));
+    // What the fitted files hold: tests/batch/entry_points_test.cpp, against the other paths.
 }
 
 }  // namespace

@@ -70,10 +70,4 @@ inline Tree snapshot(const fs::path& root) {
     return files;
 }
 
-// Runs fn in a child process as "nobody" when we are root, so that permissions bite; its exit status.
-inline int runUnprivileged(const std::function<int()>& fn) {
-    return inChild(
-        [&fn] { return ::geteuid() == 0 && (::setgid(65534) != 0 || ::setuid(65534) != 0) ? 101 : fn(); });
-}
-
 }  // namespace batch_test

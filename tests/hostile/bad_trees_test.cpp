@@ -9,16 +9,9 @@
 namespace hostile {
 namespace {
 
-class HostileTreesEachWay : public HostileTrees, public testing::WithParamInterface<std::string> {
-protected:
-    const bool compress = GetParam() == "compress";
-};
-INSTANTIATE_TEST_SUITE_P(Hostile, HostileTreesEachWay, testing::Values("compress", "decompress"),
-                         [](const auto& info) { return info.param; });
-
 // A backup folder inside the source is left out of the walk: with --copy, later runs used to copy the
-// earlier runs' output one level deeper each time (bak/out/bak/...).
-TEST_P(HostileTreesEachWay, ABackupFolderInsideTheSourceIsLeftOutOfTheWalk) {
+// earlier runs' output one level deeper each time (bak/out/bak/...). The listing is the same either way.
+TEST_F(HostileTrees, ABackupFolderInsideTheSourceIsLeftOutOfTheWalk) {
     bak = src / "out" / "bak";
     const Bytes bitmap = spriteBitmap(12, 7, 81), rl = rlOf(bitmap);
     writeFile(src / "a.bmp", bitmap);
@@ -26,13 +19,13 @@ TEST_P(HostileTreesEachWay, ABackupFolderInsideTheSourceIsLeftOutOfTheWalk) {
     fs::create_directories(bak);
     const auto before = snapshot(root.path, "src/out/bak");
     for (int run = 0; run < 3; ++run) {
-        const RunResult result = runBatch(GetParam(), {"--subfolders", "--copy"});
+        const RunResult result = runBatch("compress", {"--subfolders", "--copy"});
         EXPECT_EQ(result.exitCode, 0) << describe(result);
         EXPECT_THAT(result.out, HasSubstr("2 file(s)"));
     }
     EXPECT_FALSE(fs::exists(bak / "out")) << "the backup folder was walked";
-    EXPECT_EQ(readFile(bak / "a.bmp"), compress ? rl : bitmap);
-    EXPECT_EQ(readFile(bak / "sub" / "b.bmp"), compress ? rl : bmpOf(rl));
+    EXPECT_EQ(readFile(bak / "a.bmp"), rl);
+    EXPECT_EQ(readFile(bak / "sub" / "b.bmp"), rl);
     EXPECT_EQ(snapshot(bak).size(), 3u);  // a.bmp, sub, sub/b.bmp
     expectUnchangedOutside("src/out/bak", before);
 }
