@@ -127,14 +127,11 @@ private slots:
         row("2.5 halves to even", {0, {5, 0}, 0, 100, 2});
         row("3.5 halves to even", {0, {7, 0}, 0, 100, 4});
         row("right to left", {1, {50, 0}, 0, 100, 75});
-        row("from the middle, at the middle", {2, {100, 0}, 0, 100, 0});
         row("from the middle, left edge", {2, {0, 0}, 0, 100, 100});
         row("from the middle, right half", {2, {150, 0}, 0, 100, 50});
         row("bottom to top", {3, {0, 75}, 0, 100, 25});
         row("top to bottom", {4, {0, 75}, 0, 100, 75});
         row("vertical from the middle, top edge", {5, {0, 0}, 0, 100, 100});
-        row("past the right edge", {0, {300, 0}, 0, 100, 100});
-        row("past the left edge", {0, {-20, 0}, 0, 100, 0});
         row("unknown orientation: Min when 0 is below", {7, {50, 0}, 10, 20, 10});
         row("unknown orientation: 0 when in range", {7, {50, 0}, -5, 5, 0});
         row("whole 32-bit range", {0, {200, 0}, INT32_MIN, INT32_MAX, INT32_MAX});
@@ -158,7 +155,6 @@ private slots:
         row("37.5 halves to even", {2, 3, 0, 8, ".", "38%"});
         row("one decimal keeps 12.5", {3, 1, 0, 8, ".", "12.5%"});
         row("below zero", {2, -1, -4, 4, ".", "-25%"});
-        row("whole 32-bit range", {5, INT32_MAX, INT32_MIN, 4294967295LL, ".", "100%"});
         row("no span: no percent", {2, 5, 5, 0, ".", ""});
         row("no span: the value still shows", {1, 5, 5, 0, ".", "5"});
         row("the caption text", {99, 5, 0, 10, ".", "Travail"});
@@ -177,24 +173,23 @@ private slots:
         QCOMPARE(centredStart(10, 13), -1);     // wider than the surface: -3 halves to -1
     }
 
-    // A refused assignment leaves every property as it was and raises no event at all.
+    // A refused assignment leaves every property as it was and raises no event at all. Which colour values
+    // name no colour is the colour translator's rule (color_value_test); one row per colour setter.
     void refusalsLeaveTheControlUnchanged_data() {
         QTest::addColumn<Assignment>("assign");
+        const auto row = [](const char* name, Assignment assign) { QTest::newRow(name) << assign; };
         // With Min 10, Value 20, Max 50.
-        QTest::newRow("Max equal to Min") << Assignment([](cpvProgressBar& b) { return b.setMax(10); });
-        QTest::newRow("Min equal to Max") << Assignment([](cpvProgressBar& b) { return b.setMin(50); });
-        QTest::newRow("Value below Min") << Assignment([](cpvProgressBar& b) { return b.setValue(9); });
-        QTest::newRow("Value above Max") << Assignment([](cpvProgressBar& b) { return b.setValue(51); });
-        QTest::newRow("palette-index colour")
-            << Assignment([](cpvProgressBar& b) { return b.setBackColor(0x01000000); });
-        QTest::newRow("no system colour 25")
-            << Assignment([](cpvProgressBar& b) { return b.setFontColor(0x80000019); });
-        QTest::newRow("BorderStyle 2") << Assignment([](cpvProgressBar& b) { return b.setBorderStyle(2); });
-        QTest::newRow("DrawMode 0") << Assignment([](cpvProgressBar& b) { return b.setDrawMode(0); });
-        QTest::newRow("DrawMode 17") << Assignment([](cpvProgressBar& b) { return b.setDrawMode(17); });
-        QTest::newRow("DrawStyle 7") << Assignment([](cpvProgressBar& b) { return b.setDrawStyle(7); });
-        QTest::newRow("MousePointer 16")
-            << Assignment([](cpvProgressBar& b) { return b.setMousePointer(16); });
+        row("Max equal to Min", [](cpvProgressBar& b) { return b.setMax(10); });
+        row("Min equal to Max", [](cpvProgressBar& b) { return b.setMin(50); });
+        row("Value below Min", [](cpvProgressBar& b) { return b.setValue(9); });
+        row("Value above Max", [](cpvProgressBar& b) { return b.setValue(51); });
+        row("palette-index back colour", [](cpvProgressBar& b) { return b.setBackColor(0x01000000); });
+        row("no system colour 25", [](cpvProgressBar& b) { return b.setFontColor(0x80000019); });
+        row("BorderStyle 2", [](cpvProgressBar& b) { return b.setBorderStyle(2); });
+        row("DrawMode 0", [](cpvProgressBar& b) { return b.setDrawMode(0); });
+        row("DrawMode 17", [](cpvProgressBar& b) { return b.setDrawMode(17); });
+        row("DrawStyle 7", [](cpvProgressBar& b) { return b.setDrawStyle(7); });
+        row("MousePointer 16", [](cpvProgressBar& b) { return b.setMousePointer(16); });
     }
     void refusalsLeaveTheControlUnchanged() {
         QFETCH(Assignment, assign);

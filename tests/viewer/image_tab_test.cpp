@@ -44,8 +44,6 @@ QByteArray plain(int width, int height, int bitDepth = 24) {
     return bitmapBytes(width, height, bitDepth, [](int x, int y) { return Rgba{x * 50, y * 80, 7}; });
 }
 
-using Pixel = std::function<Rgba(int, int)>;
-
 QList<QRgb> pixels(const QImage& image) {  // RGB32 rows are never padded
     const auto* first = reinterpret_cast<const QRgb*>(image.constBits());
     return QList<QRgb>(first, first + image.width() * image.height());
@@ -214,19 +212,15 @@ private slots:
         QCOMPARE(pictures(), fromBitmap);
     }
 
+    // Both save buttons report through one path; the codecs' own reasons are pinned by their tests.
     void aWriteThatFailsIsReported() {
         // A file where the destination's folder should be: nothing can be created below it.
         QVERIFY(writeFile(file("blocker"), "x"));
-        const QString blocked = file("blocker/out.bmp");
-        for (const auto& [name, bytes] :
-             QList<QPair<QString, QByteArray>>{{"exact.bmp", exact()}, {"exact.rl", compressed(exact())}}) {
-            w->dialogs->failures.clear();
-            open(name, bytes);
-            click(c().CmdSaveBMP->isEnabled() ? c().CmdSaveBMP : c().CmdCompressRL, blocked);
-            QCOMPARE(w->dialogs->failures.size(), 2);
-            QCOMPARE(w->dialogs->failures[0], blocked);
-            QVERIFY(!w->dialogs->failures[1].isEmpty());
-        }
+        open("exact.bmp", exact());
+        click(c().CmdCompressRL, file("blocker/out.bmp"));
+        QCOMPARE(w->dialogs->failures.size(), 2);
+        QCOMPARE(w->dialogs->failures[0], file("blocker/out.bmp"));
+        QVERIFY(!w->dialogs->failures[1].isEmpty());
     }
 
     void aCancelledOpenOrSaveChangesNothing() {
@@ -246,47 +240,36 @@ private slots:
         QCOMPARE(QDir(w->files.path()).entryList(QDir::Files), QStringList{QStringLiteral("sprite.bmp")});
     }
 
-    // A PNG loads as the bitmap of its pixels would: the same panel, pictures and buttons, whichever way it
-    // comes. Written by Qt's own PNG writer.
+    // A PNG opens as the bitmap of its pixels would: the same panel, pictures and buttons (how each kind of PNG
+    // maps to a bitmap is the PNG reader's, pinned by its tests). Written by Qt's own PNG writer.
     void aPngOpensAsTheBitmapOfItsPixels() {
         // Fully transparent pixels black: a PNG writer need not keep the colour under alpha 0.
         const auto soft = [](int x, int y) {
             return x == y ? Rgba{0, 0, 0, 0} : Rgba{x * 60, y * 90, 200, x == 4 ? 255 : 40 * (x + y)};
         };
-        const auto opaque = [](int x, int y) { return Rgba{x * 50, y * 80, 7}; };
-        for (const auto& [pixel, bitDepth] : {std::pair<Pixel, int>{soft, 32}, {opaque, 24}}) {
-            open("as.bmp", bitmapBytes(5, 3, bitDepth, pixel));
-            const QString values = panel(), enabled = states();
-            const QList<QImage> shown = pictures();
-            QImage image(5, 3, bitDepth == 32 ? QImage::Format_ARGB32 : QImage::Format_RGB32);
-            for (int i = 0; i < 15; ++i) {
-                const Rgba p = pixel(i % 5, i / 5);
-                image.setPixel(i % 5, i / 5, qRgba(p.r, p.g, p.b, p.a));
-            }
-            QVERIFY(image.save(file("as.png"), "PNG"));
-            open(file("as.png"));
-            QCOMPARE(c().TextCheminBMP->text(), file("as.png"));
-            QCOMPARE(panel(), values);
-            QCOMPARE(states(), enabled);
-            QCOMPARE(pictures(), shown);
-            QVERIFY(!c().CmdSaveBMP->isEnabled());
+        open("as.bmp", bitmapBytes(5, 3, 32, soft));
+        const QString values = panel(), enabled = states();
+        const QList<QImage> shown = pictures();
+        QImage image(5, 3, QImage::Format_ARGB32);
+        for (int i = 0; i < 15; ++i) {
+            const Rgba p = soft(i % 5, i / 5);
+            image.setPixel(i % 5, i / 5, qRgba(p.r, p.g, p.b, p.a));
         }
-        QCOMPARE(c().LblColorDef->text(), QStringLiteral("24 Bits"));
+        QVERIFY(image.save(file("as.png"), "PNG"));
+        open(file("as.png"));
+        QCOMPARE(c().TextCheminBMP->text(), file("as.png"));
+        QCOMPARE(panel(), values);
+        QCOMPARE(states(), enabled);
+        QCOMPARE(pictures(), shown);
 
         // The path box: a typed path opens with Enter; a name that is no file changes nothing.
         open("other.bmp", plain(2, 2));
         c().TextCheminBMP->setText(file("as.png"));
         QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
         QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
-        QCOMPARE(setting(w->home, "Folder1"), w->files.path());
         c().TextCheminBMP->setText(file("nothing-here.png"));
         QTest::keyClick(c().TextCheminBMP, Qt::Key_Return);
         QCOMPARE(c().LbLargeurImg->text(), QStringLiteral("5 Pixel(s)"));
-        // A PNG cut short loads nothing, as a bitmap cut short does.
-        QByteArray damaged = readFile(file("as.png"));
-        damaged.chop(20);
-        open("damaged.png", damaged);
-        QCOMPARE(states(), QString());
     }
 
     // A file handed over by a later start or dropped on the main window opens on the image tab as if chosen
