@@ -132,6 +132,8 @@ private slots:
         row("bottom to top", {3, {0, 75}, 0, 100, 25});
         row("top to bottom", {4, {0, 75}, 0, 100, 75});
         row("vertical from the middle, top edge", {5, {0, 0}, 0, 100, 100});
+        row("past the right edge", {0, {300, 0}, 0, 100, 100});  // the widget keeps its own points inside
+        row("past the left edge", {0, {-20, 0}, 0, 100, 0});
         row("unknown orientation: Min when 0 is below", {7, {50, 0}, 10, 20, 10});
         row("unknown orientation: 0 when in range", {7, {50, 0}, -5, 5, 0});
         row("whole 32-bit range", {0, {200, 0}, INT32_MIN, INT32_MAX, INT32_MAX});
