@@ -21,13 +21,13 @@ public:
             m_longest = std::max(m_longest, imaging::rowCodeBytes(row, width));
         }
         for (std::size_t x = 0; x < width; ++x) {
-            insertSnapped(m_snapped, row[x]);
+            m_snapped.add(row[x]);
         }
     }
 
     Assessment finish(const imaging::ImageModel& model) const {
         Assessment assessment;
-        assessment.freeCombinations = m_snapped.size();
+        assessment.freeCombinations = m_snapped.count();
         if (m_withinPalette) {
             assessment.longestRowBytes = static_cast<std::int32_t>(m_longest);
         }
@@ -47,7 +47,7 @@ public:
 private:
     bool m_withinPalette;
     std::size_t m_longest = 0;
-    imaging::detail::SparseBitset24 m_snapped;
+    SnappedCombinations m_snapped;
 };
 
 }  // namespace

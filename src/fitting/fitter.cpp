@@ -347,19 +347,12 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown) {
     return false;
 }
 
-void insertSnapped(imaging::detail::SparseBitset24& set, const PixelRecord& pixel) {
-    const PixelRecord shown = snapToRl(pixel);
-    if (shown.Alpha != 0) {
-        set.insert((static_cast<std::uint32_t>(imaging::ToRgb565(shown.Color)) << 8) | shown.Alpha);
-    }
-}
-
 std::int32_t freeStepCombinations(const ImageModel& input) {
-    imaging::detail::SparseBitset24 seen;
+    SnappedCombinations seen;
     for (const PixelRecord& p : input.Pixels) {
-        insertSnapped(seen, p);
+        seen.add(p);
     }
-    return seen.size();
+    return seen.count();
 }
 
 double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const PixelRecord> image) {

@@ -56,9 +56,34 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown);
 // Colour/alpha combinations the image has once every pixel is snapped (needs the model's Pixels).
 std::int32_t freeStepCombinations(const ImageModel& input);
 
-// Adds the pixel to SET as the RL file shows it, keyed as the bitmap reader keys combinations; a pixel
-// the file shows transparent takes no palette entry and is left out.
-void insertSnapped(imaging::detail::SparseBitset24& set, const PixelRecord& pixel);
+// Counts the colour/alpha combinations of pixels as the RL file shows them; pixels the file shows
+// transparent take no palette entry and are left out.
+class SnappedCombinations {
+public:
+    void add(const PixelRecord& pixel) {
+        // A pixel like the one before adds nothing: runs, common in art, cost no snapping and no look-up.
+        if (pixel.Color == m_previous.Color && pixel.Alpha == m_previous.Alpha) {
+            return;
+        }
+        m_previous = pixel;
+        const PixelRecord shown = snapToRl(pixel);
+        if (shown.Alpha != 0) {
+            // 5-6-5 colour and one of the 32 visible alpha levels: 2^21 keys, so a photo's combinations
+            // fill 256 KiB of the set, not the 2 MiB the exact alpha byte would spread them over.
+            m_count += m_set.insert((static_cast<std::uint32_t>(imaging::ToRgb565(shown.Color)) << 5) |
+                                    static_cast<std::uint32_t>((shown.Alpha + 1) / 8 - 1))
+                           ? 1
+                           : 0;
+        }
+    }
+
+    std::int32_t count() const { return m_count; }
+
+private:
+    imaging::detail::SparseBitset24 m_set;
+    PixelRecord m_previous{-1, -1};
+    std::int32_t m_count = 0;
+};
 
 // The input as a bitmap reader leaves it (Pixels bottom row first, statistics filled). An image that fits
 // is coded exactly as plain compression codes it. Refuses with the reason when no RL file can hold the

@@ -31,11 +31,8 @@ public:
         const std::uint64_t bit = std::uint64_t{1} << (key & 63);
         const bool added = (word & bit) == 0;
         word |= bit;
-        m_size += added ? 1 : 0;
         return added;
     }
-
-    std::int32_t size() const { return m_size; }
 
     // Empties the set at the cost of the blocks it used. Their memory stays for the next image unless a
     // large one spread it past what small images need.
@@ -44,7 +41,6 @@ public:
             m_blockOf[top] = 0;
         }
         m_tops.clear();
-        m_size = 0;
         if (m_words.capacity() > RetainedWords) {
             std::vector<std::uint64_t>().swap(m_words);
             std::vector<std::uint16_t>().swap(m_tops);
@@ -62,7 +58,6 @@ private:
     std::array<std::uint16_t, BlockCount> m_blockOf{};  // block number + 1; 0 = not allocated
     std::vector<std::uint16_t> m_tops;                  // key >> BlockShift of each allocated block
     std::vector<std::uint64_t> m_words;
-    std::int32_t m_size = 0;
 };
 
 }  // namespace imaging::detail
