@@ -297,7 +297,8 @@ TEST(BatchRun, AnImageBeyondTheMemoryAtHandFailsItsEntryAndTheRunGoesOn) {
     writeFile(dir / "src/b_small.bmp", seededBmp(3));
     fs::create_directories(dir / "out");
     ::setenv(FolderVariable, dir.path.c_str(), 1);
-    const Ran limited = runProgram("/proc/self/exe", {"--gtest_filter=BatchRun.AnImageBeyondTheMemoryAtHand*"});
+    const Ran limited =
+        runProgram("/proc/self/exe", {"--gtest_filter=BatchRun.AnImageBeyondTheMemoryAtHand*"});
     ::unsetenv(FolderVariable);
     EXPECT_EQ(limited.exitCode, 0) << limited.out;
     EXPECT_THAT(limited.out, HasSubstr("[  PASSED  ] 1 test"));

@@ -8,8 +8,8 @@
 #include <functional>
 #include <map>
 
-#include "png_codec.h"
 #include "conversions.h"
+#include "png_codec.h"
 
 namespace batch_test {
 

@@ -68,9 +68,10 @@ struct TempDir {
     // Empties the folder.
     void clear() const {
         std::error_code ec;
-        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::end(it); it.increment(ec)) {
-            fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
-                            ec);
+        for (auto it = fs::recursive_directory_iterator(path, ec); !ec && it != fs::end(it);
+             it.increment(ec)) {
+            fs::permissions(it->path(), fs::perms::owner_all,
+                            fs::perm_options::add | fs::perm_options::nofollow, ec);
         }
         for (const auto& entry : fs::directory_iterator(path, ec)) {
             fs::remove_all(entry.path(), ec);
@@ -145,10 +146,12 @@ inline std::string describe(const RunResult& result) {
 // it if it still runs.
 class Child {
 public:
-    Child(const std::string& program, const std::vector<std::string>& arguments, const RunOptions& options = {})
+    Child(const std::string& program, const std::vector<std::string>& arguments,
+          const RunOptions& options = {})
         : m_deadline(std::chrono::steady_clock::now() + options.timeout) {
-        const int outFd = options.stdoutPath.empty() ? ::open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600)
-                                                     : ::open(options.stdoutPath.c_str(), O_WRONLY);
+        const int outFd = options.stdoutPath.empty()
+                              ? ::open((m_output / "out").c_str(), O_WRONLY | O_CREAT, 0600)
+                              : ::open(options.stdoutPath.c_str(), O_WRONLY);
         const int errFd = ::open((m_output / "err").c_str(), O_WRONLY | O_CREAT, 0600);
         m_pid = ::fork();
         if (m_pid == 0) {
@@ -161,9 +164,9 @@ public:
                 const rlimit value{static_cast<rlim_t>(bytes), static_cast<rlim_t>(bytes)};
                 return bytes == 0 || ::setrlimit(resource, &value) == 0;
             };
-            if (::dup2(::open("/dev/null", O_RDONLY), 0) == 0 && ::dup2(outFd, 1) == 1 && ::dup2(errFd, 2) == 2 &&
-                (!options.unprivileged || dropRootPrivileges()) && limit(RLIMIT_AS, options.memoryLimit) &&
-                limit(RLIMIT_FSIZE, options.fileSizeLimit)) {
+            if (::dup2(::open("/dev/null", O_RDONLY), 0) == 0 && ::dup2(outFd, 1) == 1 &&
+                ::dup2(errFd, 2) == 2 && (!options.unprivileged || dropRootPrivileges()) &&
+                limit(RLIMIT_AS, options.memoryLimit) && limit(RLIMIT_FSIZE, options.fileSizeLimit)) {
                 ::execvp(argv[0], argv.data());
             }
             const std::string text = std::string("cannot start as asked: ") + std::strerror(errno);

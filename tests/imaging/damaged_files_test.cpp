@@ -36,7 +36,8 @@ std::vector<Damaged> damagedBitmaps() {
         {"width_int_max", withField(header, 18, INT_MAX), ErrorCode::TooLarge},
         {"height_int_min", withField(good, 22, INT_MIN), ErrorCode::TooLarge},
         {"size_65535x65535", withField(withField(header, 18, 65535), 22, 65535), ErrorCode::TooLarge},
-        {"size_65536x65536_wraps_to_0", withField(withField(header, 18, 65536), 22, 65536), ErrorCode::TooLarge},
+        {"size_65536x65536_wraps_to_0", withField(withField(header, 18, 65536), 22, 65536),
+         ErrorCode::TooLarge},
         // Sizes are checked against the file before anything is allocated.
         {"height_5000", withField(good, 22, 5000), ErrorCode::Truncated},
         {"height_negative_truncated", withField(good, 22, -5), ErrorCode::Truncated},
@@ -47,7 +48,8 @@ std::vector<Damaged> damagedBitmaps() {
         {"pixels_truncated", Bytes(good.begin(), good.end() - 5), ErrorCode::Truncated},
     };
     for (const int depth : {0, 1, 4, 8, 16, 64}) {
-        files.push_back({"depth_" + std::to_string(depth), withField(good, 28, depth, 2), ErrorCode::Unsupported});
+        files.push_back(
+            {"depth_" + std::to_string(depth), withField(good, 28, depth, 2), ErrorCode::Unsupported});
     }
     return files;
 }
@@ -62,7 +64,9 @@ std::vector<Damaged> damagedRlFiles() {
         {"header_11_bytes", Bytes(rl.begin(), rl.begin() + 11), ErrorCode::Truncated},
         {"alpha_flag_2", withField(rl, 2, 2, 2), ErrorCode::Corrupt},
         // No palette at all, not even the key entry, and a code naming entry 1.
-        {"palette_count_0_names_entry_1", {'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 1, 0, 2, 1, 1}, ErrorCode::Corrupt},
+        {"palette_count_0_names_entry_1",
+         {'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 1, 0, 2, 1, 1},
+         ErrorCode::Corrupt},
         {"palette_count_3000", withField(rl, 8, 3000, 2), ErrorCode::Truncated},
         {"palette_count_65535", withField(rl, 8, 65535, 2), ErrorCode::Truncated},
         {"size_65535x65535", withField(withField(rl, 4, 65535, 2), 6, 65535, 2), ErrorCode::TooLarge},
@@ -83,12 +87,14 @@ class DamagedFiles : public testing::Test {
 protected:
     // `in` holds the damaged bytes; `out` is a target that must survive.
     void SetUp() override { writeFile(dir / "out", Bytes{'o', 'l', 'd'}); }
-    void expectRefusedEverywhere(const Damaged& file, const std::vector<std::pair<const char*, Status>>& statuses) {
+    void expectRefusedEverywhere(const Damaged& file,
+                                 const std::vector<std::pair<const char*, Status>>& statuses) {
         SCOPED_TRACE(file.name);
         std::string expected, got;
         for (const auto& [path, status] : statuses) {
             expected += std::string(path) + ": " + tarvik::errorCodeName(file.code) + "; ";
-            got += std::string(path) + ": " + (status ? "accepted" : tarvik::errorCodeName(status.error().code)) + "; ";
+            got += std::string(path) + ": " +
+                   (status ? "accepted" : tarvik::errorCodeName(status.error().code)) + "; ";
         }
         EXPECT_EQ(got, expected);
         EXPECT_EQ(readFile(dir / "out"), (Bytes{'o', 'l', 'd'}));
@@ -104,10 +110,11 @@ TEST_F(DamagedFiles, EveryBitmapReaderRefusesThemForTheSameReason) {
     for (const Damaged& file : damagedBitmaps()) {
         writeFile(dir / "in", file.bytes);
         ImageModel decoded, loaded, inspected, compressed;
-        expectRefusedEverywhere(file, {{"decode", decodeBitmap(file.bytes, decoded)},
-                                       {"load", LoadBitmapImage(dir / "in", loaded)},
-                                       {"inspect", inspectBitmapImage(dir / "in", inspected)},
-                                       {"compress", compressBitmapFile(dir / "in", dir / "out", compressed)}});
+        expectRefusedEverywhere(file,
+                                {{"decode", decodeBitmap(file.bytes, decoded)},
+                                 {"load", LoadBitmapImage(dir / "in", loaded)},
+                                 {"inspect", inspectBitmapImage(dir / "in", inspected)},
+                                 {"compress", compressBitmapFile(dir / "in", dir / "out", compressed)}});
     }
 }
 
@@ -116,10 +123,11 @@ TEST_F(DamagedFiles, EveryRlReaderRefusesThemForTheSameReason) {
         writeFile(dir / "in", file.bytes);
         ImageModel decoded, loaded, inspected, inspectedBytes, decompressed;
         AlphaCounts counts;
-        expectRefusedEverywhere(file, {{"decode", decodeCompressed(file.bytes, decoded)},
-                                       {"load", LoadCompressedImage(dir / "in", loaded)},
-                                       {"inspect", inspectCompressedImage(dir / "in", inspected, counts)},
-                                       {"inspect bytes", inspectCompressed(file.bytes, inspectedBytes, counts)},
-                                       {"decompress", decompressFile(dir / "in", dir / "out", decompressed)}});
+        expectRefusedEverywhere(file,
+                                {{"decode", decodeCompressed(file.bytes, decoded)},
+                                 {"load", LoadCompressedImage(dir / "in", loaded)},
+                                 {"inspect", inspectCompressedImage(dir / "in", inspected, counts)},
+                                 {"inspect bytes", inspectCompressed(file.bytes, inspectedBytes, counts)},
+                                 {"decompress", decompressFile(dir / "in", dir / "out", decompressed)}});
     }
 }

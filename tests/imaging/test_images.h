@@ -39,7 +39,8 @@ inline void putU32(Bytes& out, std::size_t at, std::uint32_t v) {
 // `bytes` with a field of 2 or 4 bytes set, grown to hold it.
 inline Bytes withField(Bytes bytes, std::size_t at, std::int64_t value, int size = 4) {
     bytes.resize(std::max(bytes.size(), at + static_cast<std::size_t>(size)));
-    size == 2 ? putU16(bytes, at, static_cast<std::uint32_t>(value)) : putU32(bytes, at, static_cast<std::uint32_t>(value));
+    size == 2 ? putU16(bytes, at, static_cast<std::uint32_t>(value))
+              : putU32(bytes, at, static_cast<std::uint32_t>(value));
     return bytes;
 }
 
@@ -90,8 +91,8 @@ inline Bytes spriteBitmap(int width, int height, unsigned seed, int bitDepth = 3
 
 // An RL file from its parts: the key colour, then `colours` (5-6-5 words), the alpha table's levels if any,
 // and the rows' code bytes.
-inline Bytes makeRl(int width, int height, const std::vector<std::uint16_t>& colours, const std::vector<Bytes>& rows,
-                    const std::vector<std::uint8_t>& levels = {}) {
+inline Bytes makeRl(int width, int height, const std::vector<std::uint16_t>& colours,
+                    const std::vector<Bytes>& rows, const std::vector<std::uint8_t>& levels = {}) {
     Bytes out{'R', 'L', !levels.empty(), 0};
     auto put16 = [&out](std::size_t v) { out.push_back(v & 0xFF), out.push_back((v >> 8) & 0xFF); };
     put16(width), put16(height), put16(colours.size() + 1), put16(rows.size()), put16(0xF81F);
