@@ -181,7 +181,8 @@ TEST(FileCodecs, StreamingReadersGiveTheModelAndBytesOfTheWholeFileCodecs) {
     for (int width : {1, 1500}) {
         for (int bits : {24, 32}) {
             for (bool topDown : {false, true}) {
-                SCOPED_TRACE(std::to_string(width) + " " + std::to_string(bits) + (topDown ? " top-down" : ""));
+                SCOPED_TRACE(std::to_string(width) + " " + std::to_string(bits) +
+                             (topDown ? " top-down" : ""));
                 const Bytes file = makeBitmap(width, width == 1 ? 1 : 300, pixels, bits, topDown);
                 writeFile(dir / "in.bmp", file);
                 ImageModel fromBytes, fromFile, inspected, streamed;
@@ -255,7 +256,8 @@ TEST(FileCodecs, StreamedDecompressionAndReportAgreeWithTheWholeImageOnGenerated
                     row.insert(row.end(), {0xFF, static_cast<std::uint8_t>(count)});
                     left -= count;
                 } else {
-                    row.insert(row.end(), {0xFE, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(count)});
+                    row.insert(row.end(),
+                               {0xFE, static_cast<std::uint8_t>(index), static_cast<std::uint8_t>(count)});
                     left -= count;
                 }
             }
