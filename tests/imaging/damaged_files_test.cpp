@@ -27,12 +27,10 @@ std::vector<Damaged> damagedBitmaps() {
     header.resize(54 + 64, 0x5A);
     std::vector<Damaged> files = {
         {"empty", {}, ErrorCode::Truncated},
-        {"two_bytes", {'B', 'M'}, ErrorCode::Truncated},
         {"header_53_bytes", Bytes(good.begin(), good.begin() + 53), ErrorCode::Truncated},
         {"width_0", withField(good, 18, 0), ErrorCode::Corrupt},
         {"height_0", withField(good, 22, 0), ErrorCode::Corrupt},
         {"width_negative", withField(good, 18, -4), ErrorCode::Corrupt},
-        {"width_2_pow_28", withField(good, 18, 1 << 28), ErrorCode::TooLarge},
         {"width_int_max", withField(header, 18, INT_MAX), ErrorCode::TooLarge},
         {"height_int_min", withField(good, 22, INT_MIN), ErrorCode::TooLarge},
         {"size_65535x65535", withField(withField(header, 18, 65535), 22, 65535), ErrorCode::TooLarge},
@@ -41,7 +39,6 @@ std::vector<Damaged> damagedBitmaps() {
         // Sizes are checked against the file before anything is allocated.
         {"height_5000", withField(good, 22, 5000), ErrorCode::Truncated},
         {"height_negative_truncated", withField(good, 22, -5), ErrorCode::Truncated},
-        {"height_minus_4096", withField(good, 22, -4096), ErrorCode::Truncated},
         {"offset_past_end", withField(good, 10, 100000), ErrorCode::Corrupt},
         {"offset_negative", withField(good, 10, -100), ErrorCode::Corrupt},
         {"offset_int_max", withField(good, 10, INT_MAX), ErrorCode::Corrupt},
@@ -60,25 +57,21 @@ std::vector<Damaged> damagedRlFiles() {
     Bytes rowDataMissing = makeRl(200, 1, redBlue, {Bytes(200, 1)});
     rowDataMissing.resize(rowDataMissing.size() - 150);
     return {
-        {"two_bytes", {'R', 'L'}, ErrorCode::Truncated},
         {"header_11_bytes", Bytes(rl.begin(), rl.begin() + 11), ErrorCode::Truncated},
         {"alpha_flag_2", withField(rl, 2, 2, 2), ErrorCode::Corrupt},
         // No palette at all, not even the key entry, and a code naming entry 1.
         {"palette_count_0_names_entry_1",
          {'R', 'L', 0, 0, 2, 0, 1, 0, 0, 0, 1, 0, 2, 1, 1},
          ErrorCode::Corrupt},
-        {"palette_count_3000", withField(rl, 8, 3000, 2), ErrorCode::Truncated},
         {"palette_count_65535", withField(rl, 8, 65535, 2), ErrorCode::Truncated},
         {"size_65535x65535", withField(withField(rl, 4, 65535, 2), 6, 65535, 2), ErrorCode::TooLarge},
         // 27 bytes cannot describe 16 million pixels.
         {"size_4096x4096", withField(withField(rl, 4, 4096, 2), 6, 4096, 2), ErrorCode::Corrupt},
         {"row_table_longer_than_file", withField(rl, 10, 1000, 2), ErrorCode::Truncated},
         {"row_data_missing", rowDataMissing, ErrorCode::Truncated},
-        {"more_pixels_than_the_image", withField(rl, 4, 9, 2), ErrorCode::Corrupt},
-        {"rows_decode_past_image", makeRl(2, 2, redBlue, {{0xFE, 1, 200}, {}}), ErrorCode::Corrupt},
+        {"one_pixel_more_than_the_image", withField(rl, 4, 9, 2), ErrorCode::Corrupt},
         {"run_code_crosses_row_end", makeRl(4, 2, redBlue, {{0xFE, 1}, {4, 0, 2, 2, 2}}), ErrorCode::Corrupt},
-        {"index_past_palette", makeRl(4, 1, redBlue, {{1, 2, 9, 1}}), ErrorCode::Corrupt},
-        {"index_one_past_the_slots", makeRl(2, 1, {0xF800}, {{1, 3}}), ErrorCode::Corrupt},  // slots 0..P
+        {"index_one_past_the_slots", makeRl(2, 1, {0xF800}, {{1, 3}}), ErrorCode::Corrupt},  // 0..P
         {"run_index_past_palette", makeRl(4, 1, redBlue, {{0xFE, 0x40, 4}}), ErrorCode::Corrupt},
     };
 }
