@@ -42,18 +42,6 @@ std::string systemErrorText(int error) {
     return std::error_code(error, std::generic_category()).message();
 }
 
-Status checkIsFile(const fs::path& path) {
-    std::error_code ec;
-    const fs::file_status status = fs::status(path, ec);
-    if (fs::is_directory(status)) {
-        return makeError(ErrorCode::Io, "is a folder");
-    }
-    if (fs::exists(status) && !fs::is_regular_file(status)) {
-        return makeError(ErrorCode::Io, "not a regular file");
-    }
-    return {};
-}
-
 Result<FileHandle> openFileForReading(const fs::path& path) {
     FileHandle file(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY));
     if (!file.valid()) {

@@ -41,10 +41,6 @@ private:
 // Text of the C library's error number, for messages ("No space left on device", "File too large").
 std::string systemErrorText(int error);
 
-// Fails with Io when the path names something that exists but is not a file: a folder, or a named pipe,
-// device or socket. A missing path passes; opening it then gives the error.
-Status checkIsFile(const std::filesystem::path& path);
-
 // Opens a regular file for reading. The open never waits (a named pipe swapped in for the file would
 // otherwise block until a writer comes) and the type is checked on the open descriptor, so nothing can be
 // swapped in between the check and the reads.

@@ -186,7 +186,7 @@ tarvik::Status WriteIniValue(const fs::path& file, std::string_view section, std
         }
         ini = splitLines(std::string(bytes->begin(), bytes->end()));
     } else if (ec) {
-        return tarvik::makeError(tarvik::ErrorCode::Io, file.string() + ": " + ec.message());
+        return tarvik::makeError(tarvik::ErrorCode::Io, ec.message());
     }
 
     const std::string stored = storedForm(value);

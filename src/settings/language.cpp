@@ -37,7 +37,7 @@ tarvik::Status Language::LoadLanguageFile() {
     }
     const auto existing = resolveIgnoringCase(m_languageFilePath);
     if (!existing && !m_createsMissingFile) {
-        return tarvik::makeError(tarvik::ErrorCode::Io, m_languageFilePath.string() + ": no such language file");
+        return tarvik::makeError(tarvik::ErrorCode::Io, "no such language file");
     }
     if (!existing) {
         // The file is created empty, so a folder without language files still ends up with one to fill in.

@@ -92,7 +92,7 @@ tarvik::Status writeSetting(const fs::path& programDir, std::string_view key, st
     if (!fs::is_directory(programDir, ec)) {
         fs::create_directories(programDir, ec);
         if (ec) {
-            return tarvik::makeError(tarvik::ErrorCode::Io, programDir.string() + ": " + ec.message());
+            return tarvik::makeError(tarvik::ErrorCode::Io, "cannot create its folder: " + ec.message());
         }
     }
     return WriteIniValue(settingsFilePath(programDir), GeneralSection, key, value);
