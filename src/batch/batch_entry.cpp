@@ -190,7 +190,7 @@ private:
                 encoded = fitted.error();
             }
         }
-        if (!m_result.fitted && model.CompressedColorCount >= imaging::CompressibleColorLimit) {
+        if (!m_result.fitted && !imaging::hasCompressibleColours(model)) {
             std::string detail = std::to_string(model.CompressedColorCount) + " combinations";
             if (m_plan.fit && !encoded) {
                 detail += " (cannot fit: " + encoded.error().detail + ")";
@@ -209,7 +209,7 @@ private:
         if (tarvik::Status inspected = imaging::inspectBitmapImage(m_result.entry, model); !inspected) {
             return loadFailure(inspected.error());
         }
-        if (model.CompressedColorCount >= imaging::CompressibleColorLimit) {
+        if (!imaging::hasCompressibleColours(model)) {
             return settle(Outcome::Skipped, Reason::TooManyColours,
                           std::to_string(model.CompressedColorCount) + " combinations");
         }

@@ -181,7 +181,7 @@ void fillPictureInfo(ImageInfo& info, const imaging::ImageModel& model, const fi
     info.alphaPixels = model.AlphaPixelCount;
     info.transparentPixels = model.TransparentPixelCount;
     info.compressedColors = model.CompressedColorCount;
-    info.compressible = model.CompressedColorCount < imaging::CompressibleColorLimit;
+    info.compressible = imaging::hasCompressibleColours(model);
     info.fits = assessment.fits;
     if (assessment.longestRowBytes) {
         info.longestRowBytes = *assessment.longestRowBytes;

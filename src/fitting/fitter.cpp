@@ -347,14 +347,6 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown) {
     return false;
 }
 
-std::int32_t freeStepCombinations(const ImageModel& input) {
-    SnappedCombinations seen;
-    for (const PixelRecord& p : input.Pixels) {
-        seen.add(p);
-    }
-    return seen.count();
-}
-
 double premultipliedPsnr(std::span<const PixelRecord> reference, std::span<const PixelRecord> image) {
     const std::size_t n = std::min(reference.size(), image.size());
     double sum = 0;

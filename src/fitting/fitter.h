@@ -53,9 +53,6 @@ PixelRecord snapToRl(const PixelRecord& pixel);
 // the fitter kept as close as it can does not count as changed.
 bool changedByFitting(const PixelRecord& input, const PixelRecord& shown);
 
-// Colour/alpha combinations the image has once every pixel is snapped (needs the model's Pixels).
-std::int32_t freeStepCombinations(const ImageModel& input);
-
 // Counts the colour/alpha combinations of pixels as the RL file shows them; pixels the file shows
 // transparent take no palette entry and are left out.
 class SnappedCombinations {

@@ -68,6 +68,12 @@ struct ImageModel {
 // An image can be written as RL only while CompressedColorCount is below this.
 inline constexpr std::int32_t CompressibleColorLimit = 254;
 
+// Whether the image's colour/alpha combinations fit an RL palette: the rule the window's "Compression"
+// button, `info`'s "compressible" and a batch run's skip all follow.
+inline bool hasCompressibleColours(const ImageModel& model) {
+    return model.CompressedColorCount < CompressibleColorLimit;
+}
+
 // Every field back to its initial value and every array empty (an ordinary image's capacity is kept for
 // the next load).
 void ResetImageModel(ImageModel& model);

@@ -65,8 +65,4 @@ void applyCompressedPreview(ImagePanel& panel, const imaging::ImageModel& model,
     panel.alphaUsed = counts.alphaPixels > 0;
 }
 
-bool canCompress(const imaging::ImageModel& model) {
-    return model.CompressedColorCount < imaging::CompressibleColorLimit;
-}
-
 }  // namespace viewer

@@ -49,7 +49,4 @@ ImagePanel compressedPanel(const imaging::ImageModel& model, std::uintmax_t file
 // it met that are not fully opaque.
 void applyCompressedPreview(ImagePanel& panel, const imaging::ImageModel& model, const PreviewCounts& counts);
 
-// Whether "Compression" may be offered for a loaded bitmap.
-bool canCompress(const imaging::ImageModel& model);
-
 }  // namespace viewer

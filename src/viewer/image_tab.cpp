@@ -114,7 +114,7 @@ void ImageTab::loadFile(const QString& path) {
         }
         m_panel = bitmapPanel(m_model);
         applyPanel();
-        if (ShowBitmapPreview() && canCompress(m_model)) {
+        if (ShowBitmapPreview() && imaging::hasCompressibleColours(m_model)) {
             setButtons(false, true);
         }
     } else if (kind == imaging::FileKind::Rl) {
@@ -397,7 +397,7 @@ bool ImageTab::showPreview(PixelOrder order, PreviewCounts& counts) {
     if (!m_preview->drawImage(m_model, order, counts)) {
         return false;
     }
-    m_preview->setReduceOffered(!m_modelIsCompressed && !canCompress(m_model));
+    m_preview->setReduceOffered(!m_modelIsCompressed && !imaging::hasCompressibleColours(m_model));
     provideShownImage();
     m_preview->placeBeside(m_c.window);
     refreshTexts();

@@ -46,7 +46,7 @@ std::string written(const Bytes& bytes) {
 std::string throughWindow(const fs::path& bitmap, const fs::path& out) {
     ImageModel model;
     Status status = LoadBitmapImage(bitmap, model);
-    if (status && model.CompressedColorCount >= CompressibleColorLimit) {
+    if (status && !hasCompressibleColours(model)) {
         return "refused: too many colours";
     }
     status = status ? SaveCompressedImage(out, model) : status;

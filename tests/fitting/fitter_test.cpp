@@ -68,7 +68,7 @@ TEST(Fit, TheFreeStepAloneIsExactWhenItIsEnough) {
     }
     const ImageModel model = modelOf(40, 10, pixels);
     ASSERT_EQ(model.CompressedColorCount, 400);
-    EXPECT_EQ(fitting::freeStepCombinations(model), 100);
+    EXPECT_EQ(fitting::assessImage(model).freeCombinations, 100);
     auto fitted = fitImage(model);
     ASSERT_TRUE(fitted) << fitted.error().detail;
     const auto& report = fitted->report;
@@ -90,7 +90,7 @@ TEST(Fit, SoftEdgedArtIsReducedWithFewVisibleChanges) {
     for (unsigned seed : {1u, 2u, 3u}) {
         for (bool dither : {false, true}) {
             const ImageModel model = modelOf(96, 80, testart::softSprite(96, 80, seed));
-            ASSERT_GT(fitting::freeStepCombinations(model), 253) << "the art must need more than the free step";
+            ASSERT_GT(fitting::assessImage(model).freeCombinations, 253) << "the art must need more than the free step";
             auto fitted = fitImage(model, FitOptions{dither});
             ASSERT_TRUE(fitted) << fitted.error().detail;
             const std::vector<PixelRecord> shown = decodeAndCheck(fitted->rl, model);
@@ -178,7 +178,6 @@ TEST(Assessment, BitmapFilesAndImagesInMemoryAgree) {
         EXPECT_EQ(std::tuple(fromFile->fits, fromFile->longestRowBytes.value_or(-1)), std::tuple(c.fits, c.longest));
         EXPECT_EQ(std::tie(fromFile->fits, fromFile->longestRowBytes, fromFile->freeCombinations),
                   std::tie(inMemory.fits, inMemory.longestRowBytes, inMemory.freeCombinations));
-        EXPECT_EQ(fromFile->freeCombinations, fitting::freeStepCombinations(loaded));
         EXPECT_EQ(fromFile->fits, imaging::encodeCompressed(loaded).ok());
         EXPECT_EQ(fromFile->refusal.empty(), c.fits);
     }
