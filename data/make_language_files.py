@@ -251,6 +251,10 @@ ROWS += [
      " \u2014 %1 Pixel ge\u00e4ndert", " \u2014 %1 p\u00edxel(es) modificado(s)"),
     ("Preview_Reduce", "R\u00e9duire et compresser\u2026", "Reduce and compress\u2026",
      "Reduzieren und komprimieren\u2026", "Reducir y comprimir\u2026"),
+    ("Preview_ReduceFailed", "L'image ne peut pas \u00eatre r\u00e9duite au format RL :\\n%1\\n\\n%2",
+     "The image cannot be reduced to the RL format:\\n%1\\n\\n%2",
+     "Das Bild kann nicht auf das RL-Format reduziert werden:\\n%1\\n\\n%2",
+     "La imagen no se puede reducir al formato RL:\\n%1\\n\\n%2"),
 
     # Report shown after a batch run in which files were skipped or failed.
     ("BatchReport_Title", "Bilan du traitement", "Batch run report", "Stapelbericht", "Informe del lote"),

@@ -64,9 +64,13 @@ QString QtFileDialogs::existingFolder(QWidget* owner, const QString& title, cons
 
 void QtFileDialogs::reportWriteFailure(QWidget* owner, const QString& title, const QString& path,
                                        const QString& reason) {
-    QMessageBox::warning(owner, title,
-                         QStringLiteral("Le fichier n'a pas pu être écrit :\n%1\n\n%2")
-                             .arg(QDir::toNativeSeparators(path), reason));
+    reportFailure(owner, title,
+                  QStringLiteral("Le fichier n'a pas pu être écrit :\n%1\n\n%2")
+                      .arg(QDir::toNativeSeparators(path), reason));
+}
+
+void QtFileDialogs::reportFailure(QWidget* owner, const QString& title, const QString& message) {
+    QMessageBox::warning(owner, title, message);
 }
 
 QString ShowOpenDialog(FileDialogs& dialogs, QWidget* owner, std::string_view filter, const QString& title,

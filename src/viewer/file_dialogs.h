@@ -42,6 +42,9 @@ public:
     // Tells the user that `path` could not be written and why.
     virtual void reportWriteFailure(QWidget* owner, const QString& title, const QString& path,
                                     const QString& reason) = 0;
+
+    // Tells the user that something other than writing failed; `message` says what and why.
+    virtual void reportFailure(QWidget* owner, const QString& title, const QString& message) = 0;
 };
 
 // Qt's own dialogs and message boxes.
@@ -55,6 +58,7 @@ public:
     QString existingFolder(QWidget* owner, const QString& title, const QString& startFolder) override;
     void reportWriteFailure(QWidget* owner, const QString& title, const QString& path,
                             const QString& reason) override;
+    void reportFailure(QWidget* owner, const QString& title, const QString& message) override;
 };
 
 // The chosen file, or "" when cancelled. `filter` is in the program's notation.

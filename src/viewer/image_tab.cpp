@@ -4,6 +4,7 @@
 
 #include <QCheckBox>
 #include <QDebug>
+#include <QDir>
 #include <QFileInfo>
 #include <QtConcurrent/QtConcurrentRun>
 #include <QGuiApplication>
@@ -320,8 +321,10 @@ void ImageTab::shownJobFinished() {
     refreshTexts();
     if (std::exchange(m_saveWhenShown, false)) {
         if (!shown->image) {
-            reportFailure(CompressedSaveTitle, m_c.TextCheminBMP->text(),
-                          tarvik::makeError(tarvik::ErrorCode::TooLarge, shown->failure));
+            // Nothing was written: the image itself cannot become an RL file.
+            m_dialogs.reportFailure(m_c.window, CompressedSaveTitle,
+                                    text(m_language.GetLangString("Preview_ReduceFailed"))
+                                        .arg(QDir::toNativeSeparators(m_c.TextCheminBMP->text()), text(shown->failure)));
             return;
         }
         saveFitted();

@@ -236,8 +236,11 @@ private slots:
         w->dialogs->saveAnswers << FakeFileDialogs::SaveChoice{w->file("never"), 1};
         action("Reduce")->setVisible(true);
         trigger("Reduce");
-        QCOMPARE(w->dialogs->failures.size(), 2);
-        QVERIFY(w->dialogs->failures[1].contains(QStringLiteral("65535")));
+        QVERIFY(w->dialogs->failures.isEmpty());
+        QCOMPARE(w->dialogs->messages.size(), 1);
+        QVERIFY(w->dialogs->messages[0].startsWith(QStringLiteral("L'image ne peut pas être réduite au format RL :")));
+        QVERIFY(w->dialogs->messages[0].contains(QDir::toNativeSeparators(w->file("wide.bmp"))));
+        QVERIFY(w->dialogs->messages[0].contains(QStringLiteral("65535")));
         QVERIFY(!QFile::exists(w->file("never.bmp")));
     }
 

@@ -130,6 +130,8 @@ public:
     void reportWriteFailure(QWidget*, const QString&, const QString& path, const QString& reason) override {
         failures << path << reason;
     }
+    void reportFailure(QWidget*, const QString&, const QString& message) override { messages << message; }
+    QStringList messages;
 };
 
 // The main window with its commands, shown, in a program folder of its own with the French language file.
