@@ -16,18 +16,18 @@ public:
     explicit Assessor(const imaging::ImageModel& model)
         : m_withinPalette(model.CompressedColorCount <= imaging::rl::MaxPaletteColours) {}
 
+    // Row lengths only matter while the palette fits; beyond it the image does not fit anyway.
+    bool needsRows() const { return m_withinPalette; }
+
     void addRow(const imaging::PixelRecord* row, std::size_t width) {
         if (m_withinPalette) {
             m_longest = std::max(m_longest, imaging::rowCodeBytes(row, width));
         }
-        for (std::size_t x = 0; x < width; ++x) {
-            m_snapped.add(row[x]);
-        }
     }
 
-    Assessment finish(const imaging::ImageModel& model) const {
+    Assessment finish(const imaging::ImageModel& model, const SnappedCombinations& snapped) const {
         Assessment assessment;
-        assessment.freeCombinations = m_snapped.count();
+        assessment.freeCombinations = snapped.count();
         if (m_withinPalette) {
             assessment.longestRowBytes = static_cast<std::int32_t>(m_longest);
         }
@@ -47,18 +47,21 @@ public:
 private:
     bool m_withinPalette;
     std::size_t m_longest = 0;
-    SnappedCombinations m_snapped;
 };
 
 }  // namespace
 
 Assessment assessImage(const imaging::ImageModel& model) {
     Assessor assessor(model);
+    SnappedCombinations snapped;
     const auto width = static_cast<std::size_t>(std::max(model.Width, 0));
     for (std::size_t start = 0; width > 0 && start + width <= model.Pixels.size(); start += width) {
         assessor.addRow(model.Pixels.data() + start, width);
+        for (std::size_t x = 0; x < width; ++x) {
+            snapped.add(model.Pixels[start + x]);
+        }
     }
-    return assessor.finish(model);
+    return assessor.finish(model, snapped);
 }
 
 tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, imaging::ImageModel& model) {
@@ -67,7 +70,14 @@ tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, i
     if (!file) {
         return file.error();
     }
-    tarvik::Result<imaging::detail::BitmapLayout> scanned = imaging::detail::scanBitmapBytes(file.value(), model, false);
+    // The statistics pass lists every distinct combination once; counting them as the file shows them
+    // costs nothing per pixel, so an image beyond the palette needs no second pass at all.
+    SnappedCombinations snapped;
+    const imaging::detail::CombinationVisitor eachCombination = [&snapped](std::uint32_t rgb565, std::int32_t alpha) {
+        snapped.addCombination(rgb565, alpha);
+    };
+    tarvik::Result<imaging::detail::BitmapLayout> scanned =
+        imaging::detail::scanBitmapBytes(file.value(), model, false, &eachCombination);
     if (!scanned) {
         return scanned.error();
     }
@@ -75,7 +85,7 @@ tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, i
     std::vector<imaging::PixelRecord> records(layout.width);
     std::vector<std::uint8_t> normalized(layout.normalize ? layout.rowStride : 0);
     Assessor assessor(model);
-    for (std::uint64_t row = 0; row < layout.height; ++row) {
+    for (std::uint64_t row = 0; assessor.needsRows() && row < layout.height; ++row) {
         const std::uint8_t* bytes = file->data() + layout.fileRowOffset(row);
         if (layout.normalize) {
             imaging::detail::normalizeRow(layout, bytes, normalized.data());
@@ -86,7 +96,7 @@ tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, i
         }
         assessor.addRow(records.data(), records.size());
     }
-    return assessor.finish(model);
+    return assessor.finish(model, snapped);
 }
 
 }  // namespace fitting

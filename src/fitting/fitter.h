@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
+#include "bmp_format.h"
 #include "colour_sets.h"
 #include "image_model.h"
+#include "rl_format.h"
 
 namespace fitting {
 
@@ -58,20 +60,23 @@ bool changedByFitting(const PixelRecord& input, const PixelRecord& shown);
 class SnappedCombinations {
 public:
     void add(const PixelRecord& pixel) {
-        // A pixel like the one before adds nothing: runs, common in art, cost no snapping and no look-up.
-        if (pixel.Color == m_previous.Color && pixel.Alpha == m_previous.Alpha) {
+        // A pixel like the one before adds nothing: runs, common in art, cost no look-up.
+        if (pixel.Color != m_previous.Color || pixel.Alpha != m_previous.Alpha) {
+            m_previous = pixel;
+            addCombination(imaging::ToRgb565(pixel.Color), pixel.Alpha);
+        }
+    }
+
+    // The same for one distinct 5-6-5 colour and exact alpha, as the bitmap reader's statistics list them:
+    // a file's count then costs a look-up per combination instead of one per pixel.
+    void addCombination(std::uint32_t rgb565, std::int32_t alpha) {
+        if (alpha < imaging::bmp::MinPaletteAlpha) {
             return;
         }
-        m_previous = pixel;
-        const PixelRecord shown = snapToRl(pixel);
-        if (shown.Alpha != 0) {
-            // 5-6-5 colour and one of the 32 visible alpha levels: 2^21 keys, so a photo's combinations
-            // fill 256 KiB of the set, not the 2 MiB the exact alpha byte would spread them over.
-            m_count += m_set.insert((static_cast<std::uint32_t>(imaging::ToRgb565(shown.Color)) << 5) |
-                                    static_cast<std::uint32_t>((shown.Alpha + 1) / 8 - 1))
-                           ? 1
-                           : 0;
-        }
+        // 5-6-5 colour and one of the 32 visible alpha levels: 2^21 keys, so a photo's combinations fill
+        // 256 KiB of the set, not the 2 MiB the exact alpha byte would spread them over.
+        const std::uint32_t level = imaging::rl::alphaTableByte(alpha);
+        m_count += m_set.insert((rgb565 << 5) | (level - 1)) ? 1 : 0;
     }
 
     std::int32_t count() const { return m_count; }

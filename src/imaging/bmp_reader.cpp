@@ -259,8 +259,9 @@ class StatisticsPass {
 public:
     // The sets come in empty.
     StatisticsPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, KeySet& colours,
-                   KeySet& combinations)
-        : m_model(model),
+                   KeySet& combinations, const detail::CombinationVisitor* eachCombination)
+        : m_eachCombination(eachCombination),
+          m_model(model),
           m_width(layout.width),
           m_bytesPerPixel(layout.bytesPerPixel),
           m_keepPixels(keepPixels),
@@ -409,10 +410,14 @@ private:
                     m_model.PaletteAlphas[static_cast<std::size_t>(m_combinationCount)] = alpha;
                 }
                 ++m_combinationCount;
+                if (m_eachCombination) {
+                    (*m_eachCombination)(rgb565, alpha);
+                }
             }
         }
     }
 
+    const detail::CombinationVisitor* m_eachCombination;
     ImageModel& m_model;
     std::uint32_t m_width;
     int m_bytesPerPixel;
@@ -438,10 +443,11 @@ private:
 // forEachRow: a callable that takes a visitor and calls it with each row's first byte, bottom row first.
 template <class KeySet, class ForEachRow>
 Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixels, KeySet& colours,
-                   KeySet& combinations, ForEachRow& forEachRow) {
+                   KeySet& combinations, ForEachRow& forEachRow,
+                   const detail::CombinationVisitor* eachCombination = nullptr) {
     std::optional<StatisticsPass<KeySet>> made;
     try {
-        made.emplace(layout, model, keepPixels, colours, combinations);
+        made.emplace(layout, model, keepPixels, colours, combinations, eachCombination);
     } catch (const std::bad_alloc&) {
         std::vector<PixelRecord>().swap(model.Pixels);
         return makeError(ErrorCode::OutOfMemory, notEnoughMemory(layout.width, layout.height));
@@ -456,7 +462,8 @@ Status runPassWith(const BitmapLayout& layout, ImageModel& model, bool keepPixel
 }
 
 template <class ForEachRow>
-Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow) {
+Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, ForEachRow& forEachRow,
+               const detail::CombinationVisitor* eachCombination = nullptr) {
     StatisticsSets& sets = threadStatisticsSets();
     // Emptied on every way out, a failed read or an exception included, so the next image starts clean.
     struct Emptier {
@@ -466,7 +473,7 @@ Status runPass(const BitmapLayout& layout, ImageModel& model, bool keepPixels, F
             sets.combinations.clear();
         }
     } emptier{sets};
-    return runPassWith(layout, model, keepPixels, sets.colours, sets.combinations, forEachRow);
+    return runPassWith(layout, model, keepPixels, sets.colours, sets.combinations, forEachRow, eachCombination);
 }
 
 // The statistics of a large file in a few megabytes: what `info` on a file of any size needs.
@@ -483,7 +490,8 @@ Status streamBitmap(const std::filesystem::path& path, ImageModel& model, bool k
 
 namespace detail {
 
-Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels) {
+Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels,
+                                     const CombinationVisitor* eachCombination) {
     if (file.size() < bmp::HeaderBytes) {
         return makeError(ErrorCode::Truncated, "shorter than the 54-byte bitmap header");
     }
@@ -504,7 +512,7 @@ Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageMo
         }
         return {};
     };
-    if (Status status = runPass(layout, model, keepPixels, forEachRow); !status) {
+    if (Status status = runPass(layout, model, keepPixels, forEachRow, eachCombination); !status) {
         return status.error();
     }
     return layout;

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <span>
 #include <vector>
 
@@ -44,9 +45,13 @@ Result<BitmapLayout> readBitmapHeader(std::span<const std::uint8_t> head, std::u
 // A stored row as plain B G R A pixels (in and out may be the same row); only for layouts that normalize.
 void normalizeRow(const BitmapLayout& layout, const std::uint8_t* in, std::uint8_t* out);
 
+// Called once for each distinct 5-6-5 colour/exact alpha combination the statistics pass finds.
+using CombinationVisitor = std::function<void(std::uint32_t rgb565, std::int32_t alpha)>;
+
 // The statistics pass over a bitmap held whole in memory, as decodeBitmap runs it; keepPixels false leaves
 // Pixels empty. Returns the layout, so a second pass can walk the same bytes.
-Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels);
+Result<BitmapLayout> scanBitmapBytes(std::span<const std::uint8_t> file, ImageModel& model, bool keepPixels,
+                                     const CombinationVisitor* eachCombination = nullptr);
 
 // One stored pixel (B G R, or B G R A) as a record; 24-bit pixels are opaque.
 inline PixelRecord recordFromBytes(const std::uint8_t* p, int bytesPerPixel) {
