@@ -21,9 +21,11 @@ public:
 
     void addRow(const imaging::PixelRecord* row, std::size_t width) {
         if (m_withinPalette) {
-            m_longest = std::max(m_longest, imaging::rowCodeBytes(row, width));
+            addRowCodeBytes(imaging::rowCodeBytes(row, width));
         }
     }
+
+    void addRowCodeBytes(std::size_t bytes) { m_longest = std::max(m_longest, bytes); }
 
     Assessment finish(const imaging::ImageModel& model, const SnappedCombinations& snapped) const {
         Assessment assessment;
@@ -82,7 +84,6 @@ tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, i
         return scanned.error();
     }
     const imaging::detail::BitmapLayout& layout = scanned.value();
-    std::vector<imaging::PixelRecord> records(layout.width);
     std::vector<std::uint8_t> normalized(layout.normalize ? layout.rowStride : 0);
     Assessor assessor(model);
     for (std::uint64_t row = 0; assessor.needsRows() && row < layout.height; ++row) {
@@ -91,10 +92,10 @@ tarvik::Result<Assessment> assessBitmapFile(const std::filesystem::path& path, i
             imaging::detail::normalizeRow(layout, bytes, normalized.data());
             bytes = normalized.data();
         }
-        for (std::uint32_t x = 0; x < layout.width; ++x, bytes += layout.bytesPerPixel) {
-            records[x] = imaging::detail::recordFromBytes(bytes, layout.bytesPerPixel);
-        }
-        assessor.addRow(records.data(), records.size());
+        // Measured on the stored bytes: the same runs as on the records the encoder sees.
+        assessor.addRowCodeBytes(layout.bytesPerPixel == 4
+                                     ? imaging::detail::rowCodeBytesOf(imaging::detail::StoredRow<4>{bytes}, layout.width)
+                                     : imaging::detail::rowCodeBytesOf(imaging::detail::StoredRow<3>{bytes}, layout.width));
     }
     return assessor.finish(model, snapped);
 }

@@ -58,6 +58,18 @@ inline PixelRecord recordFromBytes(const std::uint8_t* p, int bytesPerPixel) {
     return PixelRecord{p[2] | (p[1] << 8) | (p[0] << 16), bytesPerPixel == 4 ? p[3] : 255};
 }
 
+// A row of stored pixels read where it lies, for forEachRunOf: measuring a file's rows needs no pixel
+// records, and equal neighbours are told apart by their bytes alone.
+template <int BytesPerPixel>
+struct StoredRow {
+    const std::uint8_t* bytes;
+    PixelRecord at(std::size_t x) const { return recordFromBytes(bytes + x * BytesPerPixel, BytesPerPixel); }
+    bool sameAsPrevious(std::size_t x) const {
+        const std::uint8_t* p = bytes + x * BytesPerPixel;
+        return std::equal(p, p + BytesPerPixel, p - BytesPerPixel);
+    }
+};
+
 // The 54 header bytes of the bitmap the writer makes of the model (24 bits, or 32 with alpha when the RL
 // source had transparency or an alpha table); fails where the writer fails on the size alone.
 Result<std::vector<std::uint8_t>> bitmapHeaderFor(const ImageModel& model);

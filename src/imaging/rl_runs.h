@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "image_model.h"
 #include "rl_format.h"
@@ -27,19 +28,29 @@ constexpr std::size_t runCodeBytes(std::size_t length, bool transparent, bool as
     return pieces * (transparent ? 2 : 3);
 }
 
+// A row of pixel records, as forEachRun reads it. Any row type with the same two members will do.
+struct RecordRow {
+    const PixelRecord* pixels;
+    PixelRecord at(std::size_t x) const { return pixels[x]; }
+    bool sameAsPrevious(std::size_t x) const {
+        return pixels[x].Color == pixels[x - 1].Color && pixels[x].Alpha == pixels[x - 1].Alpha;
+    }
+};
+
 // Calls emit(start, length, rgb565, level, asRun) for each run of the row, left to right. A pixel belongs to
 // the run before it when it has the run's level and either its 5-6-5 colour or the run is transparent
 // (level 0), whatever that pixel's colour.
-template <class Emit>
-void forEachRun(const PixelRecord* row, std::size_t width, Emit&& emit) {
+template <class Row, class Emit>
+void forEachRunOf(const Row& row, std::size_t width, Emit&& emit) {
+    const PixelRecord first = row.at(0);
     std::size_t runStart = 0;
-    std::int32_t runColour = ToRgb565(row[0].Color);
-    std::int32_t runLevel = rl::alphaLevel(row[0].Alpha);
+    std::int32_t runColour = ToRgb565(first.Color);
+    std::int32_t runLevel = rl::alphaLevel(first.Alpha);
     for (std::size_t x = 1; x < width; ++x) {
-        const PixelRecord& pixel = row[x];
-        if (pixel.Color == row[x - 1].Color && pixel.Alpha == row[x - 1].Alpha) {
+        if (row.sameAsPrevious(x)) {
             continue;  // same value as its neighbour: same colour and level, the run goes on
         }
+        const PixelRecord pixel = row.at(x);
         const std::int32_t colour = ToRgb565(pixel.Color);
         const std::int32_t level = rl::alphaLevel(pixel.Alpha);
         if (level == runLevel && (colour == runColour || runLevel == 0)) {
@@ -55,19 +66,30 @@ void forEachRun(const PixelRecord* row, std::size_t width, Emit&& emit) {
     emit(runStart, length, runColour, runLevel, codedAsRun(length, runLevel == 0, true));
 }
 
+template <class Emit>
+void forEachRun(const PixelRecord* row, std::size_t width, Emit&& emit) {
+    forEachRunOf(RecordRow{row}, width, std::forward<Emit>(emit));
+}
+
+// Bytes of codes the writer would need for this row, whatever their number (the writer refuses above 255).
+template <class Row>
+std::size_t rowCodeBytesOf(const Row& row, std::size_t width) {
+    std::size_t bytes = 0;
+    if (width == 0) {
+        return 0;
+    }
+    forEachRunOf(row, width, [&bytes](std::size_t, std::size_t length, std::int32_t, std::int32_t level,
+                                      bool asRun) { bytes += runCodeBytes(length, level == 0, asRun); });
+    return bytes;
+}
+
 }  // namespace imaging::detail
 
 namespace imaging {
 
 // Bytes of codes the writer would need for this row, whatever their number (the writer refuses above 255).
 inline std::size_t rowCodeBytes(const PixelRecord* row, std::size_t width) {
-    std::size_t bytes = 0;
-    if (width == 0) {
-        return 0;
-    }
-    detail::forEachRun(row, width, [&bytes](std::size_t, std::size_t length, std::int32_t, std::int32_t level,
-                                            bool asRun) { bytes += detail::runCodeBytes(length, level == 0, asRun); });
-    return bytes;
+    return detail::rowCodeBytesOf(detail::RecordRow{row}, width);
 }
 
 }  // namespace imaging

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <random>
 
 #include "art.h"
 #include "assessment.h"
@@ -180,6 +181,36 @@ TEST(Assessment, BitmapFilesAndImagesInMemoryAgree) {
                   std::tie(inMemory.fits, inMemory.longestRowBytes, inMemory.freeCombinations));
         EXPECT_EQ(fromFile->fits, imaging::encodeCompressed(loaded).ok());
         EXPECT_EQ(fromFile->refusal.empty(), c.fits);
+    }
+}
+
+// A file's rows are measured on their stored bytes, an image's on its records: generated rows whose
+// neighbours differ only in alpha, only below the 5-6-5 bits, or not at all must measure alike.
+TEST(Assessment, GeneratedFilesMeasureAsTheirImages) {
+    TempDir dir;
+    std::mt19937 random(12);
+    const Rgba values[] = {{200, 40, 40},      {201, 41, 42},      {200, 40, 40, 120}, {200, 40, 40, 121},
+                           {200, 40, 40, 100}, {200, 40, 40, 3},   {9, 9, 9, 0},       {0, 0, 0, 0},
+                           {10, 200, 30},      {10, 200, 30, 200}, {10, 203, 30, 201}, {255, 255, 255, 8}};
+    for (int i = 0; i < 120; ++i) {
+        const int width = 1 + static_cast<int>(random() % 300), height = 1 + static_cast<int>(random() % 4);
+        const bool opaque = i % 3 == 0;
+        std::vector<Rgba> pixels;
+        while (pixels.size() < static_cast<std::size_t>(width * height)) {
+            Rgba value = values[random() % std::size(values)];
+            value.a = opaque ? 255 : value.a;
+            pixels.insert(pixels.end(), 1 + random() % (random() % 4 ? 3 : 300), value);
+        }
+        SCOPED_TRACE("case " + std::to_string(i));
+        writeFile(dir / "a.bmp", makeBitmap(width, height, pixels, opaque ? 24 : 32, i % 2 == 1));
+        ImageModel streamed, loaded;
+        auto fromFile = fitting::assessBitmapFile(dir / "a.bmp", streamed);
+        ASSERT_TRUE(fromFile) << fromFile.error().detail;
+        ASSERT_TRUE(imaging::LoadBitmapImage(dir / "a.bmp", loaded));
+        const fitting::Assessment inMemory = fitting::assessImage(loaded);
+        EXPECT_EQ(std::tie(fromFile->fits, fromFile->longestRowBytes, fromFile->freeCombinations),
+                  std::tie(inMemory.fits, inMemory.longestRowBytes, inMemory.freeCombinations));
+        EXPECT_EQ(fromFile->fits, imaging::encodeCompressed(loaded).ok());
     }
 }
 
