@@ -193,20 +193,19 @@ void FrmImage::buildMenu() {
         m_backgroundActions[static_cast<std::size_t>(i)] = action;
     }
     m_menu->addSeparator();
-    m_asShownAction = m_menu->addAction(QString(), [this](bool on) {
-        PreviewOptions options = m_options;
-        options.asShown = on;
-        changeOptions(options);
-    });
-    m_asShownAction->setObjectName(QStringLiteral("AsShown"));
-    m_asShownAction->setCheckable(true);
-    m_differencesAction = m_menu->addAction(QString(), [this](bool on) {
-        PreviewOptions options = m_options;
-        options.differences = on;
-        changeOptions(options);
-    });
-    m_differencesAction->setObjectName(QStringLiteral("Differences"));
-    m_differencesAction->setCheckable(true);
+    // A checkable entry that switches one option on or off.
+    const auto addToggle = [this](const QString& name, bool PreviewOptions::*option) {
+        QAction* action = m_menu->addAction(QString(), [this, option](bool on) {
+            PreviewOptions options = m_options;
+            options.*option = on;
+            changeOptions(options);
+        });
+        action->setObjectName(name);
+        action->setCheckable(true);
+        return action;
+    };
+    m_asShownAction = addToggle(QStringLiteral("AsShown"), &PreviewOptions::asShown);
+    m_differencesAction = addToggle(QStringLiteral("Differences"), &PreviewOptions::differences);
     m_menu->addSeparator();
     m_reduceAction = m_menu->addAction(QString(), this, &FrmImage::reduceRequested);
     m_reduceAction->setObjectName(QStringLiteral("Reduce"));
